@@ -1,0 +1,3 @@
+// Resource IDs of Start.
+#pragma once
+#define IDR_MANIFEST 1
