@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(cmake g++ make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
       binutils-mingw-w64-x86-64 mingw-w64-tools wine wine64 xvfb xauth x11-utils
-      fonts-wqy-zenhei locales imagemagick googletest libgtest-dev python3)
+      fonts-wine fonts-wqy-zenhei locales imagemagick googletest libgtest-dev python3)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
