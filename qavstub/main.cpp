@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "archive.h"
+#include "file_stream.h"
+#include "version.h"
 #include "resource.h"
 
 namespace {
@@ -14,16 +17,24 @@ constexpr UINT kRunMessage = WM_APP + 1;
 constexpr int kClientWidth = 400;
 constexpr int kClientHeight = 211;
 
+// Exit codes, so that a caller (and the tests) can tell the outcomes apart.
+constexpr int kExitDone = 0;
+constexpr int kExitBadArchive = 2;
+
 struct Stub {
-  std::wstring ownPath;
+  std::u16string ownPath;
+  qav::ArchiveHeader header;
+  uint64_t dataOffset = 0;
   bool started = false;
+  int exitCode = kExitDone;
 };
 Stub g_stub;
 
-std::wstring ownPath() {
-  std::wstring path(MAX_PATH, L'\0');
+std::u16string ownPath() {
+  std::u16string path(MAX_PATH, u'\0');
   for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    DWORD n = GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(path.data()),
+                                 static_cast<DWORD>(path.size()));
     if (n < path.size()) {
       path.resize(n);
       return path;
@@ -32,26 +43,41 @@ std::wstring ownPath() {
   }
 }
 
-bool readOwnHeader() {
-  // The archive header lives at offset 114687; the bare stub holds a zero there.
-  HANDLE h = CreateFileW(g_stub.ownPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER at;
-  at.QuadPart = 114687;
-  char magic[5] = {};
-  DWORD got = 0;
-  bool ok = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) &&
-            ReadFile(h, magic, sizeof magic, &got, nullptr) && got == sizeof magic &&
-            magic[0] == 3 && magic[1] == 0 && magic[2] == 'Q' && magic[3] == 'A' &&
-            magic[4] == 'V';
-  CloseHandle(h);
-  return ok;
+const wchar_t* w(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+// Reads the header from offset 114687 of the stub's own file; the bare stub
+// holds a zero there, which reads as no archive.
+qav::ArchiveError readOwnHeader() {
+  qav::FileInStream in;
+  if (!in.open(g_stub.ownPath) || !in.seek(qav::kArchiveOffset))
+    return {qav::ArchiveErrorCode::Truncated, {}};
+  qav::ArchiveError error = qav::readHeader(in, g_stub.header);
+  g_stub.dataOffset = in.position();
+  return error;
+}
+
+std::u16string kindName(int32_t outputKind) {
+  if (outputKind == 1) return u"自解檔";
+  if (outputKind == 2) return u"程式安裝檔";
+  return u"";
 }
 
 void run(HWND wnd) {
-  if (!readOwnHeader()) {
-    MessageBoxW(wnd, L"檔案格式不正確！程式結束。", L"程式執行失敗", MB_OK);
+  qav::ArchiveError error = readOwnHeader();
+  if (!error.ok()) {
+    // A damaged container stops here, before anything is written.
+    std::u16string text = error.code == qav::ArchiveErrorCode::BadMagic ||
+                                  error.code == qav::ArchiveErrorCode::Truncated
+                              ? std::u16string(u"檔案格式不正確！程式結束。")
+                              : qav::describeArchiveError(error) + u"程式結束。";
+    MessageBoxW(wnd, w(text), L"程式執行失敗", MB_OK);
+    g_stub.exitCode = kExitBadArchive;
+  } else {
+    const qav::ArchiveHeader& h = g_stub.header;
+    std::u16string caption = u"QAV " + kindName(h.outputKind) + u" (v" +
+                             qav::versionText(h.versionMajor, h.versionMinor, h.versionRevision) +
+                             u")   By 白 岩 (zo7)";
+    SetWindowTextW(wnd, w(caption));
   }
   DestroyWindow(wnd);
 }
@@ -107,5 +133,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR cmdLine, int show) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return 0;
+  return g_stub.exitCode;
 }
