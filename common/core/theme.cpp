@@ -111,4 +111,29 @@ Theme InitTheme(Colour base, ThemeBounds bounds, const Theme& previous) {
   return t;
 }
 
+std::u16string hexColour(Colour colour) {
+  static const char16_t digits[] = u"0123456789ABCDEF";
+  std::u16string out;
+  do {
+    out.insert(out.begin(), digits[colour & 0xF]);
+    colour >>= 4;
+  } while (colour != 0);
+  return out;
+}
+
+bool parseHexColour(const std::u16string& text, Colour& colour) {
+  if (text.empty() || text.size() > 6) return false;
+  Colour value = 0;
+  for (char16_t c : text) {
+    int digit;
+    if (c >= u'0' && c <= u'9') digit = c - u'0';
+    else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
+    else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
+    else return false;
+    value = value << 4 | static_cast<Colour>(digit);
+  }
+  colour = value;
+  return true;
+}
+
 }  // namespace qav

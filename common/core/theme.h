@@ -3,6 +3,7 @@
 // Colours are 0x00BBGGRR values: red + 256 * green + 65536 * blue.
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace qav {
 
@@ -43,5 +44,11 @@ enum class ThemeBounds { Qav, Start };
 // Builds the theme for a base colour. The palette is always rebuilt; role
 // colours kept unchanged are taken from `previous`.
 Theme InitTheme(Colour base, ThemeBounds bounds, const Theme& previous = Theme{});
+
+// The "RGB" setting: the colour value as upper-case hexadecimal without leading
+// zeros (224, 255, 240 is F0FFE0). parseHexColour accepts 1 to 6 hexadecimal
+// digits in either case and nothing else.
+std::u16string hexColour(Colour colour);
+bool parseHexColour(const std::u16string& text, Colour& colour);
 
 }  // namespace qav

@@ -166,3 +166,25 @@ TEST(Theme, LightnessBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ColourSetting, HexTextBothWays) {
+  const std::pair<qav::Colour, std::u16string> texts[] = {
+      {qav::JoinColour(224, 255, 240), u"F0FFE0"}, {0, u"0"}, {0xFF, u"FF"}, {0xFFFFFF, u"FFFFFF"},
+  };
+  for (const auto& [colour, text] : texts) {
+    EXPECT_EQ(qav::hexColour(colour), text);
+    qav::Colour back = 1;
+    ASSERT_TRUE(qav::parseHexColour(text, back));
+    EXPECT_EQ(back, colour);
+  }
+  qav::Colour c = 7;
+  for (const std::u16string bad : {u"", u"green", u"12345G", u"1000000", u" F0", u"-1", u"&HF0"})
+    EXPECT_FALSE(qav::parseHexColour(bad, c)) << std::string(bad.begin(), bad.end());
+  EXPECT_EQ(c, 7u);
+  ASSERT_TRUE(qav::parseHexColour(u"f0ffe0", c));
+  EXPECT_EQ(c, qav::JoinColour(224, 255, 240));
+}
+
+}  // namespace
