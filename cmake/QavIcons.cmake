@@ -9,6 +9,14 @@
 #     QAV_ICON_STUB     stub.ico     installer's window icon: 32, 16 px in 16 colours, 1078 bytes
 #     QAV_ICON_CMD, QAV_ICON_DOC, QAV_ICON_PPS, QAV_ICON_VBS, QAV_ICON_XLS
 #                       cmd.ico ...  shortcut icons: one 32 x 32 image in 16 colours, 766 bytes
+#     QAV_ICON_MSG101 ... QAV_ICON_MSG106, QAV_ICON_MSG108 ... QAV_ICON_MSG111
+#                       msg101.ico ...  message-box icons, ICON resources 101 to 111 of qav
+#                       (107 is archive.ico): 32, 16 px in 16 and 256 colours, 4710 bytes;
+#                       101 stop, 102 question, 103 warning, 104 information,
+#                       105 lock, 106 download, 108 folder, 109 gear, 110 clock, 111 done
+#                       qav's .rc lists its ICON groups as 1 (main), 101 to 111 with
+#                       archive.ico as 107, and no named ICON group: the ".qav"
+#                       association shows the program's icon index 7, the eighth group.
 #     QAV_ICON_FILES    all of the above
 #     QAV_ICONS_TARGET  a target that makes them; add it as a dependency of the
 #                       program and put QAV_ICON_FILES into the .rc file's
@@ -29,7 +37,9 @@ function(qav_generate_icons)
   get_filename_component(outdir "${ICONS_OUTDIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
   get_filename_component(tool "${QAV_ICON_TOOL_DIR}/make_icons.py" ABSOLUTE)
 
-  set(names MAIN main ARCHIVE archive STUB stub CMD cmd DOC doc PPS pps VBS vbs XLS xls)
+  set(names MAIN main ARCHIVE archive STUB stub CMD cmd DOC doc PPS pps VBS vbs XLS xls
+    MSG101 msg101 MSG102 msg102 MSG103 msg103 MSG104 msg104 MSG105 msg105 MSG106 msg106
+    MSG108 msg108 MSG109 msg109 MSG110 msg110 MSG111 msg111)
   set(files)
   while(names)
     list(POP_FRONT names var file)

@@ -10,9 +10,11 @@ unknown origin and a build always produces the same bytes.
 Files written: main.ico and archive.ico (48, 32 and 16 pixels, each in 16 and
 256 colours: 10134 bytes), stub.ico (32 and 16 pixels in 16 colours: 1078
 bytes), cmd.ico, doc.ico, pps.ico, vbs.ico and xls.ico (one 32 x 32 image in
-16 colours: 766 bytes). The sizes are fixed because the programs carry and
-write these files whole; every file is parsed back and checked before it is
-written, and a wrong size fails the build.
+16 colours: 766 bytes), and the message-box icons msg101.ico to msg111.ico
+without msg107.ico, whose place the archive icon takes (32 and 16 pixels, each
+in 16 and 256 colours: 4710 bytes). The sizes are fixed because the programs
+carry and write these files whole; every file is parsed back and checked
+before it is written, and a wrong size fails the build.
 
 Format: BITMAPINFOHEADER with the height doubled, the colour bitmap bottom-up
 with rows padded to 4 bytes, then the 1-bit transparency mask, also bottom-up
@@ -511,6 +513,418 @@ def xls_icon(size, bits):
     return pic
 
 
+# -- the message-box icons, 101 to 111 less the archive's 107: 32 pixels drawn
+# from shapes on a 32-unit grid, 16 pixels drawn pixel by pixel (sampled at
+# that size the glyphs break up). Each put() outlines the silhouette, so the
+# 16-pixel art gives the whole silhouette and its rim becomes the edge.
+
+def capsule(ax, ay, bx, by, r):
+    """A stroke from a to b, r thick on each side, with round ends."""
+    ex, ey = bx - ax, by - ay
+    ll = ex * ex + ey * ey
+
+    def inside(x, y):
+        t = ((x - ax) * ex + (y - ay) * ey) / ll
+        t = 0.0 if t < 0 else 1.0 if t > 1 else t
+        dx, dy = x - ax - t * ex, y - ay - t * ey
+        return dx * dx + dy * dy <= r * r
+    return inside
+
+
+def ring(cx, cy, r_out, r_in):
+    return lambda x, y: r_in * r_in < (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r_out * r_out
+
+
+def round_rect(x0, y0, x1, y1, r):
+    return union(rect(x0 + r, y0, x1 - r, y1), rect(x0, y0 + r, x1, y1 - r),
+                 circle(x0 + r, y0 + r, r), circle(x1 - r, y0 + r, r),
+                 circle(x0 + r, y1 - r, r), circle(x1 - r, y1 - r, r))
+
+
+def paint(colour, vga_index, size):
+    """colour: one rgb, or (top, bottom) for a gradient down the whole image."""
+    if isinstance(colour[0], tuple):
+        return Paint(vertical(colour[0], colour[1], 0, size), vga_index)
+    return Paint(colour, vga_index)
+
+
+class Sketch:
+    """One layer of a message icon: shapes in 32-unit coordinates at 32
+    pixels, pixel art at 16."""
+
+    def __init__(self, pic):
+        self.pic, self.lay, self.k = pic, pic.layer(), 32 / pic.size
+
+    def fill(self, shape, colour, vga_index):
+        k = self.k
+        self.lay.fill(lambda x, y: shape(x * k, y * k), paint(colour, vga_index, self.pic.size))
+
+    def art(self, rows, key):
+        """key: character -> (colour, VGA index)."""
+        size = self.pic.size
+        if len(rows) != size or any(len(r) != size for r in rows):
+            raise ValueError("%d-pixel art is not %d x %d" % (size, size, size))
+        self.lay.art(0, 0, rows, {ch: paint(c, v, size) for ch, (c, v) in key.items()})
+
+    def put(self):
+        self.pic.put(self.lay)
+
+
+MSG_WHITE = (255, 255, 255)
+MSG_INK = (24, 24, 32)
+MSG_RED = ((255, 118, 96), (172, 0, 0))
+MSG_BLUE = ((112, 176, 255), (16, 72, 196))
+MSG_YELLOW = ((255, 240, 128), (236, 164, 0))
+MSG_GREEN = ((124, 222, 112), (18, 132, 40))
+MSG_STEEL = ((236, 240, 246), (124, 134, 150))
+MSG_GOLD = ((255, 224, 110), (210, 144, 10))
+MSG_TAN_BACK = ((236, 186, 80), (196, 134, 26))
+MSG_TAN_FRONT = ((255, 230, 146), (238, 178, 56))
+MSG_FACE = ((255, 255, 255), (222, 230, 240))
+MSG_TICK = (128, 138, 152)
+
+def badge(size, bits, colour, vga_index, glyph32, glyph16, ink, ink_vga):
+    """A round badge with a glyph: the shape at 32 pixels, art rows at 16
+    ('w' marks the glyph)."""
+    pic = Picture(size, bits)
+    s = Sketch(pic)
+    if size == 16:
+        s.art(glyph16, {"#": (colour, vga_index), "w": (ink, ink_vga)})
+    else:
+        s.fill(circle(16, 16, 15), colour, vga_index)
+        s.fill(glyph32, ink, ink_vga)
+    s.put()
+    return pic
+
+
+STOP_16 = [
+    ".....######.....",
+    "...##########...",
+    "..############..",
+    ".##############.",
+    ".###ww####ww###.",
+    "####www##www####",
+    "#####wwwwww#####",
+    "######wwww######",
+    "######wwww######",
+    "#####wwwwww#####",
+    "####www##www####",
+    ".###ww####ww###.",
+    ".##############.",
+    "..############..",
+    "...##########...",
+    ".....######.....",
+]
+
+
+def stop_icon(size, bits):
+    return badge(size, bits, MSG_RED, RED,
+                 union(capsule(10.5, 10.5, 21.5, 21.5, 2.3), capsule(21.5, 10.5, 10.5, 21.5, 2.3)),
+                 STOP_16, MSG_WHITE, WHITE)
+
+
+QUESTION_16 = [
+    ".....######.....",
+    "...##########...",
+    "..####wwww####..",
+    ".####ww##ww####.",
+    ".########ww####.",
+    ".#######ww#####.",
+    ".######ww######.",
+    ".######ww######.",
+    ".##############.",
+    ".######ww######.",
+    ".######ww######.",
+    "..############..",
+    "...##########...",
+    "...########.....",
+    "..###...........",
+    ".##.............",
+]
+
+
+def question_icon(size, bits):
+    pic = Picture(size, bits)
+    s = Sketch(pic)
+    if size == 16:
+        s.art(QUESTION_16, {"#": (MSG_BLUE, BLUE), "w": (MSG_WHITE, WHITE)})
+    else:
+        s.fill(union(circle(16, 14.5, 14), poly([(6, 21), (14, 27), (3, 31)])), MSG_BLUE, BLUE)
+        hook = inter(ring(16, 11, 6.5, 3),
+                     lambda x, y: y <= 11 or (x >= 16 and y <= 14))
+        s.fill(union(hook, poly([(14.25, 15), (20.5, 12), (21.5, 14.5), (17.75, 17)]),
+                     rect(14.25, 15, 17.75, 19.5), circle(16, 23.5, 2.2)), MSG_WHITE, WHITE)
+    s.put()
+    return pic
+
+
+WARNING_16 = [
+    "................",
+    ".......##.......",
+    "......####......",
+    "......####......",
+    ".....######.....",
+    ".....##kk##.....",
+    "....###kk###....",
+    "....###kk###....",
+    "...####kk####...",
+    "...####kk####...",
+    "..############..",
+    "..#####kk#####..",
+    ".######kk######.",
+    ".##############.",
+    "################",
+    "################",
+]
+
+
+def warning_icon(size, bits):
+    pic = Picture(size, bits)
+    s = Sketch(pic)
+    if size == 16:
+        s.art(WARNING_16, {"#": (MSG_YELLOW, YELLOW), "k": (MSG_INK, BLACK)})
+    else:
+        a, b, c = (16, 4.5), (28.5, 27), (3.5, 27)
+        s.fill(union(poly([a, b, c]), capsule(*a, *b, 2.5), capsule(*b, *c, 2.5),
+                     capsule(*c, *a, 2.5)), MSG_YELLOW, YELLOW)
+        s.fill(union(circle(16, 11, 2), poly([(14, 11), (18, 11), (17.1, 20.5), (14.9, 20.5)]),
+                     circle(16, 24.2, 2)), MSG_INK, BLACK)
+    s.put()
+    return pic
+
+
+INFO_16 = [
+    ".....######.....",
+    "...##########...",
+    "..############..",
+    ".######ww######.",
+    ".######ww######.",
+    "################",
+    "######www#######",
+    "#######ww#######",
+    "#######ww#######",
+    "#######ww#######",
+    "#######ww#######",
+    ".#####wwww#####.",
+    ".##############.",
+    "..############..",
+    "...##########...",
+    ".....######.....",
+]
+
+
+def info_icon(size, bits):
+    return badge(size, bits, MSG_BLUE, BLUE,
+                 union(circle(16, 8.5, 2.4), rect(14, 13, 18, 24.5), rect(12.5, 13, 18, 15),
+                       rect(12.5, 22.5, 19.5, 24.5)),
+                 INFO_16, MSG_WHITE, WHITE)
+
+
+SHACKLE_16 = [
+    "....########....",
+    "...##########...",
+    "..####....####..",
+    "..###......###..",
+    "..###......###..",
+    "..###......###..",
+    "..###......###..",
+    "..###......###..",
+] + ["." * 16] * 8
+LOCK_16 = ["." * 16] * 7 + [
+    ".##############.",
+    ".##############.",
+    ".######kk######.",
+    ".#####kkkk#####.",
+    ".######kk######.",
+    ".######kk######.",
+    ".######kk######.",
+    ".##############.",
+    ".##############.",
+]
+
+
+def lock_icon(size, bits):
+    pic = Picture(size, bits)
+    s = Sketch(pic)
+    if size == 16:
+        s.art(SHACKLE_16, {"#": (MSG_STEEL, SILVER)})
+    else:
+        s.fill(union(inter(ring(16, 12, 9, 5.5), lambda x, y: y <= 12),
+                     rect(7, 12, 10.5, 17), rect(21.5, 12, 25, 17)), MSG_STEEL, SILVER)
+    s.put()
+    s = Sketch(pic)
+    if size == 16:
+        s.art(LOCK_16, {"#": (MSG_GOLD, YELLOW), "k": (MSG_INK, BLACK)})
+    else:
+        s.fill(round_rect(4, 15, 28, 30, 2), MSG_GOLD, YELLOW)
+        s.fill(union(circle(16, 20.5, 3), poly([(14.4, 21), (17.6, 21), (18.4, 27), (13.6, 27)])),
+               MSG_INK, BLACK)
+    s.put()
+    return pic
+
+
+TRAY_16 = ["." * 16] * 10 + [
+    ".###........###.",
+    ".###........###.",
+    ".###........###.",
+    ".##############.",
+    ".##############.",
+    ".##############.",
+]
+ARROW_16 = [
+    "......####......",
+    "......####......",
+    "......####......",
+    "......####......",
+    "......####......",
+    "......####......",
+    "..############..",
+    "...##########...",
+    "....########....",
+    ".....######.....",
+    "......####......",
+    ".......##.......",
+] + ["." * 16] * 4
+
+
+def download_icon(size, bits):
+    pic = Picture(size, bits)
+    s = Sketch(pic)
+    if size == 16:
+        s.art(TRAY_16, {"#": (MSG_STEEL, SILVER)})
+    else:
+        s.fill(union(rect(2, 20, 7, 30), rect(25, 20, 30, 30), rect(2, 25, 30, 30)),
+               MSG_STEEL, SILVER)
+    s.put()
+    s = Sketch(pic)
+    if size == 16:
+        s.art(ARROW_16, {"#": (MSG_GREEN, LIME)})
+    else:
+        s.fill(union(rect(11.5, 1, 20.5, 13), poly([(4, 12), (28, 12), (16, 24)])),
+               MSG_GREEN, LIME)
+    s.put()
+    return pic
+
+
+FOLDER_BACK_16 = [
+    "................",
+    ".######.........",
+    "########........",
+] + ["################"] * 12 + ["." * 16]
+FOLDER_PAPER_16 = ["." * 16] * 4 + ["..############.."] * 4 + ["." * 16] * 8
+FOLDER_FRONT_16 = ["." * 16] * 6 + ["################"] * 9 + ["." * 16]
+
+
+def folder_icon(size, bits):
+    pic = Picture(size, bits)
+    parts = ((FOLDER_BACK_16, poly([(1, 3), (12, 3), (15, 6), (31, 6), (31, 29), (1, 29)]),
+              MSG_TAN_BACK, OLIVE),
+             (FOLDER_PAPER_16, rect(4, 8, 28, 16), MSG_WHITE, WHITE),
+             (FOLDER_FRONT_16, rect(1, 12, 31, 29), MSG_TAN_FRONT, YELLOW))
+    for art, shape, colour, vga_index in parts:
+        s = Sketch(pic)
+        if size == 16:
+            s.art(art, {"#": (colour, vga_index)})
+        else:
+            s.fill(shape, colour, vga_index)
+        s.put()
+    return pic
+
+
+GEAR_16 = [
+    "......####......",
+    "..##..####..##..",
+    ".####.####.####.",
+    ".##############.",
+    "..############..",
+    "..#####..#####..",
+    "######....######",
+    "#####......#####",
+    "#####......#####",
+    "######....######",
+    "..#####..#####..",
+    "..############..",
+    ".##############.",
+    ".####.####.####.",
+    "..##..####..##..",
+    "......####......",
+]
+
+
+def settings_icon(size, bits):
+    pic = Picture(size, bits)
+    s = Sketch(pic)
+    if size == 16:
+        s.art(GEAR_16, {"#": (MSG_STEEL, SILVER)})
+    else:
+        s.fill(gear(16, 16, 10, 15, 4.5, 3.2), MSG_STEEL, SILVER)
+    s.put()
+    return pic
+
+
+CLOCK_16 = [
+    ".....######.....",
+    "...##########...",
+    "..####wwww####..",
+    ".###wwwkwwww###.",
+    ".##wwwwkwwwww##.",
+    "###wwwwkwwwww###",
+    "##wwwwwkwwwwww##",
+    "##wwwwwkwwwwww##",
+    "##wtwwwkkkkkww##",
+    "##wwwwwwwwwwww##",
+    "###wwwwwwwwww###",
+    ".##wwwwwwwwww##.",
+    ".###wwwtwwww###.",
+    "..####wwww####..",
+    "...##########...",
+    ".....######.....",
+]
+
+
+def clock_icon(size, bits):
+    pic = Picture(size, bits)
+    s = Sketch(pic)
+    if size == 16:
+        s.art(CLOCK_16, {"#": (MSG_BLUE, BLUE), "w": (MSG_FACE, WHITE),
+                         "t": (MSG_TICK, GRAY), "k": (MSG_INK, BLACK)})
+    else:
+        s.fill(circle(16, 16, 15), MSG_BLUE, BLUE)
+        s.fill(circle(16, 16, 12), MSG_FACE, WHITE)
+        for x0, y0, x1, y1 in ((15, 5, 17, 8), (24, 15, 27, 17), (15, 24, 17, 27), (5, 15, 8, 17)):
+            s.fill(rect(x0, y0, x1, y1), MSG_TICK, GRAY)
+        s.fill(union(capsule(16, 16, 16, 7.5, 1.1), capsule(16, 16, 21.5, 16, 1.4)),
+               MSG_INK, BLACK)
+    s.put()
+    return pic
+
+
+DONE_16 = [
+    ".....######.....",
+    "...##########...",
+    "..############..",
+    ".##############.",
+    ".###########ww#.",
+    "###########www##",
+    "##########www###",
+    "###ww####www####",
+    "###www##www#####",
+    "####wwwwww######",
+    "#####wwww#######",
+    ".#####ww#######.",
+    ".##############.",
+    "..############..",
+    "...##########...",
+    ".....######.....",
+]
+
+
+def done_icon(size, bits):
+    return badge(size, bits, MSG_GREEN, GREEN,
+                 union(capsule(8.5, 16.5, 13.5, 21.5, 2.3), capsule(13.5, 21.5, 23, 10.5, 2.3)),
+                 DONE_16, MSG_WHITE, WHITE)
+
+
 # ---------------------------------------------------------------- encoding
 
 def quantize(px):
@@ -646,6 +1060,7 @@ def read_ico(data):
 
 TYPE_ICON = [(32, 4)]
 FULL_ICON = [(48, 4), (48, 8), (32, 4), (32, 8), (16, 4), (16, 8)]
+MSG_ICON = [(32, 4), (32, 8), (16, 4), (16, 8)]
 
 ICONS = [  # file, drawing, images, exact size in bytes
     ("main.ico", main_icon, FULL_ICON, 10134),
@@ -656,6 +1071,16 @@ ICONS = [  # file, drawing, images, exact size in bytes
     ("pps.ico", pps_icon, TYPE_ICON, 766),
     ("vbs.ico", vbs_icon, TYPE_ICON, 766),
     ("xls.ico", xls_icon, TYPE_ICON, 766),
+    ("msg101.ico", stop_icon, MSG_ICON, 4710),
+    ("msg102.ico", question_icon, MSG_ICON, 4710),
+    ("msg103.ico", warning_icon, MSG_ICON, 4710),
+    ("msg104.ico", info_icon, MSG_ICON, 4710),
+    ("msg105.ico", lock_icon, MSG_ICON, 4710),
+    ("msg106.ico", download_icon, MSG_ICON, 4710),
+    ("msg108.ico", folder_icon, MSG_ICON, 4710),
+    ("msg109.ico", settings_icon, MSG_ICON, 4710),
+    ("msg110.ico", clock_icon, MSG_ICON, 4710),
+    ("msg111.ico", done_icon, MSG_ICON, 4710),
 ]
 
 

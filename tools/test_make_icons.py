@@ -2,17 +2,20 @@
 """Tests of the icon generator: exact file sizes, byte layout, reproducibility,
 the checker that guards the build, and the 256-colour palette."""
 import os
+import re
 import struct
 import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
 import make_icons as mi  # noqa: E402
 
+MESSAGE_ICONS = ["msg%d.ico" % n for n in range(101, 112) if n != 107]
 SIZES = {"main.ico": 10134, "archive.ico": 10134, "stub.ico": 1078,
          "cmd.ico": 766, "doc.ico": 766, "pps.ico": 766, "vbs.ico": 766,
-         "xls.ico": 766}
+         "xls.ico": 766, **{name: 4710 for name in MESSAGE_ICONS}}
 
 
 def generate(folder):
@@ -25,19 +28,47 @@ def generate(folder):
 
 
 class GeneratedFiles(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        with tempfile.TemporaryDirectory() as d:
+            cls.files = generate(d)
+
     def test_every_file_has_its_size_and_is_the_same_on_every_run(self):
-        with tempfile.TemporaryDirectory() as a, tempfile.TemporaryDirectory() as b:
-            first, second = generate(a), generate(b)
-        self.assertEqual({n: len(d) for n, d in first.items()}, SIZES)
-        self.assertEqual(first, second)
+        with tempfile.TemporaryDirectory() as d:
+            second = generate(d)
+        self.assertEqual({n: len(d) for n, d in self.files.items()}, SIZES)
+        self.assertEqual(self.files, second)
+        # one drawing listed under two names would pass every other check
+        self.assertEqual(len(set(self.files.values())), len(self.files))
 
     def test_images_come_in_the_stated_order(self):
-        with tempfile.TemporaryDirectory() as d:
-            files = generate(d)
+        files = self.files
         full = [(48, 4), (48, 8), (32, 4), (32, 8), (16, 4), (16, 8)]
-        for name, images in (("main.ico", full), ("archive.ico", full),
-                             ("stub.ico", [(32, 4), (16, 4)]), ("cmd.ico", [(32, 4)])):
+        message = [(32, 4), (32, 8), (16, 4), (16, 8)]
+        expected = {"main.ico": full, "archive.ico": full, "stub.ico": [(32, 4), (16, 4)],
+                    "cmd.ico": [(32, 4)], **{name: message for name in MESSAGE_ICONS}}
+        for name, images in expected.items():
             self.assertEqual([(w, b) for w, b, *_ in mi.read_ico(files[name])], images, name)
+
+    def test_message_signs_show_in_every_image(self):
+        # The white sign sits on the badge; drawn in the wrong order or
+        # layer it is covered or lost to the outline at one size or depth.
+        for name in ("msg101.ico", "msg102.ico", "msg104.ico", "msg111.ico"):
+            for w, bits, palette, idx, clear in mi.read_ico(self.files[name]):
+                white = sum(1 for i, t in zip(idx, clear)
+                            if not t and palette[i] == (255, 255, 255))
+                self.assertGreaterEqual(white, w // 2, "%s %d px %d bit" % (name, w, bits))
+
+    def test_the_build_declares_exactly_the_files_drawn(self):
+        # A file drawn but not declared is never redrawn; one declared but
+        # not drawn stops the build.
+        with open(os.path.join(HERE, "..", "cmake", "QavIcons.cmake"), encoding="utf-8") as f:
+            names = re.search(r"set\(names\s([^)]*)\)", f.read()).group(1).split()
+        declared = {"QAV_ICON_" + var: stem + ".ico" for var, stem in zip(names[::2], names[1::2])}
+        self.assertEqual(sorted(declared.values()), sorted(n for n, *_ in mi.ICONS))
+        for n in range(101, 112):
+            self.assertEqual(declared.get("QAV_ICON_MSG%d" % n),
+                             None if n == 107 else "msg%d.ico" % n)
 
 
 def one_pixel(size, bits, x, y, colour):
