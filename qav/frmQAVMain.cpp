@@ -192,7 +192,7 @@ void MainWindow::onCreate() {
   createProgressBox(wnd_, IDC_PICTURE2, kBarBack, kBarFill);
   label(IDC_LABEL1, L"處理情形：", SS_ENDELLIPSIS);
   label(IDC_LABEL5, L"輸出位置：");
-  label(IDC_OUTPUT, L"", SS_NOTIFY | SS_PATHELLIPSIS);
+  label(IDC_OUTPUT, L"", SS_NOTIFY | SS_EDITCONTROL);  // long paths wrap onto the second line
   CreateWindowExW(0, L"EDIT", w(kEmailAddress), WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL,
                   0, 0, 0, 0, wnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_EMAIL)),
                   instance_, nullptr);
