@@ -14,4 +14,11 @@ std::u16string OpenFilesDialog(HWND owner, const std::u16string& title,
                                const std::u16string& filter, const std::u16string& initialFolder,
                                bool multiple);
 
+// Explorer-style save dialog with long names, no read-only box and shortcut
+// files returned as themselves; it never asks before overwriting (the caller
+// decides). `initialName` is proposed in the name box; no initial folder is
+// set. Returns "" when cancelled.
+std::u16string SaveFileDialog(HWND owner, const std::u16string& title,
+                              const std::u16string& filter, const std::u16string& initialName);
+
 }  // namespace qav::win

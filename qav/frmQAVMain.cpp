@@ -16,6 +16,7 @@
 #include "version.h"
 #include "file_dialogs.h"
 #include "folders_win.h"
+#include "frmQAVSetup.h"
 #include "icons_win.h"
 #include "settings_win.h"
 #include "shell_win.h"
@@ -427,10 +428,11 @@ int MainWindow::設定檔案資料(const std::u16string& selectionText) {
 }
 
 void MainWindow::儲存檔案() {
-  // Until the package settings dialog takes over, the list is packed as a plain
-  // archive beside its files, under the proposed name.
-  header.outputKind = 0;
-  存成集裝檔(sourceFolder + defaultBaseName + u"_qav.qav", 512);
+  if (busy_) return;
+  // The dialog fills the header's settings and outputPath, and has closed
+  // before the pack starts, so that only the main window shows its progress.
+  if (ShowQAVSetup(wnd_, backColour_, header, sourceFolder, defaultBaseName, fileCount))
+    存成集裝檔(outputPath, 512);
 }
 
 bool MainWindow::存成集裝檔(const std::u16string& outputPath, int chunkKB) {

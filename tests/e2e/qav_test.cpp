@@ -299,6 +299,16 @@ void closeAndSeeEnd(wd::Process& qav, HWND main) {
   EXPECT_TRUE(qav.waitExit().has_value()) << "qav still runs after its window closed";
 }
 
+// The package settings dialog of this run, confirmed with its defaults (a
+// plain archive beside the first file).
+void confirmSettings(const wd::Process& qav) {
+  HWND dialog =
+      wd::waitForWindow({L"檔名及解包參數設定", wd::Match::Exact, L"#32770", qav.pid()});
+  ASSERT_TRUE(dialog) << "no settings dialog; windows:\n" << wd::describeWindows();
+  ASSERT_TRUE(wd::click(dialog, IDOK));
+  EXPECT_TRUE(wd::waitWindowGone(dialog));
+}
+
 // ---- tests ------------------------------------------------------------------------
 
 TEST(Qav, FirstStartShowsMainWindowAndTiesItselfIntoTheShell) {
@@ -508,6 +518,7 @@ TEST(Qav, SeveralArgumentsArePackedBesideTheFirstAndTheWindowStays) {
   wd::Process qav = startQav(args);
   HWND main = mainWindow(qav);
   ASSERT_TRUE(main);
+  confirmSettings(qav);
   EXPECT_TRUE(wd::waitUntil(
       [&] { return controlText(main, IDC_LABEL1) == L"作業完成！共加入了 3 個檔案。"; }))
       << "Label1: " << wd::narrow(controlText(main, IDC_LABEL1));
@@ -542,6 +553,7 @@ TEST(Qav, RestoreCommandIsRefusedWhileAPackRunsAndWorksAfterwards) {
   wd::Process qav = startQav({huge, folder + L"tail.txt"});
   HWND main = mainWindow(qav, false);
   ASSERT_TRUE(main);
+  confirmSettings(qav);
   HWND fileBar = wd::control(main, IDC_PICTURE1);
   HWND totalBar = wd::control(main, IDC_PICTURE2);
   // Wait until the first file's chunks are being copied.
