@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -638,3 +639,82 @@ TEST(SetupDialog, DefaultIconsGoToTheUsersFolderWhenTheProgramFolderIsShut) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string readFile(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A shortcut file's target, read back through the shell.
+std::wstring shortcutTarget(const std::wstring& lnk) {
+  std::wstring target;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      wchar_t path[MAX_PATH] = {};
+      if (SUCCEEDED(file->Load(lnk.c_str(), STGM_READ)) &&
+          SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
+        target = path;
+      file->Release();
+    }
+    link->Release();
+  }
+  CoUninitialize();
+  return target;
+}
+
+std::wstring specialFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+
+}  // namespace
+
+// The whole way a user goes: files handed to qav, an install package chosen in
+// the dialog, and that package run: it asks, installs under Program Files and
+// makes its shortcuts.
+TEST(SetupDialog, InstallPackageMadeInTheDialogInstalls) {
+  const std::wstring folder = freshFolder(L"install");
+  writeFile(folder + L"run.bat", "@echo off\r\n");
+  writeFile(folder + L"說明.txt", "read me");
+  const std::wstring target = specialFolder(CSIDL_PROGRAM_FILES) + L"\\QavE2E\\Demo\\";
+  const std::wstring desktopLink = specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\示範.lnk";
+  const std::wstring menuLink = specialFolder(CSIDL_PROGRAMS) + L"\\示範.lnk";
+  for (const std::wstring& f : {target + L"run.bat", target + L"說明.txt", desktopLink, menuLink})
+    DeleteFileW(f.c_str());
+
+  QavRun run = openDialog({folder + L"run.bat", folder + L"說明.txt"});
+  ASSERT_TRUE(run.dialog);
+  run.press(IDC_OPT_QAV2);
+  run.settle();
+  ASSERT_TRUE(wd::setText(run[IDC_TXT_INSTALLFOLDER], L"QavE2E\\Demo"));
+  ASSERT_TRUE(wd::setText(run[IDC_TXT_SHORTCUTNAME], L"示範"));
+  ASSERT_TRUE(wd::setText(run[IDC_CMB_POSTCMD], L""));
+  run.settle();
+  ASSERT_TRUE(checked(run[IDC_CHK_DESKTOP]));
+  ASSERT_TRUE(checked(run[IDC_CHK_MENU]));
+  ASSERT_TRUE(wd::click(run.dialog, IDOK));
+  ASSERT_TRUE(run.waitPacked(2));
+  closeMain(run);
+
+  wd::Process setup = wd::Process::start(folder + L"run_setup.exe");
+  ASSERT_TRUE(setup.started()) << wd::narrow(setup.error());
+  auto question = wd::waitForMessageBox(setup.pid(), L"系統詢問");
+  ASSERT_TRUE(question) << wd::describeWindows();
+  EXPECT_NE(question->text.find(L"〔run〕"), std::wstring::npos) << wd::narrow(question->text);
+  ASSERT_TRUE(wd::answerMessageBox(question->hwnd, IDYES));
+  auto exitCode = setup.waitExit(wd::Millis(20000));
+  ASSERT_TRUE(exitCode.has_value());
+  EXPECT_EQ(*exitCode, 0u);
+
+  EXPECT_EQ(readFile(target + L"說明.txt"), "read me");
+  EXPECT_EQ(readFile(target + L"run.bat"), "@echo off\r\n");
+  EXPECT_EQ(shortcutTarget(desktopLink), target + L"run.bat");
+  EXPECT_EQ(shortcutTarget(menuLink), target + L"run.bat");
+}
