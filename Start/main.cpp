@@ -2,6 +2,8 @@
 // commands arrive with the command line.
 #include <windows.h>
 
+#include "process_win.h"
+
 namespace {
 
 constexpr wchar_t kClass[] = L"QAVStartWindow";
@@ -17,6 +19,7 @@ LRESULT CALLBACK startProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  qav::win::restrictDllSearch();
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = startProc;
@@ -33,10 +36,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                              nullptr);
   if (!wnd) return 1;
   ShowWindow(wnd, show);
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  return 0;
+  return qav::win::runMessageLoop();
 }

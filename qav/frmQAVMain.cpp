@@ -12,7 +12,7 @@
 #include "progress_box.h"
 #include "resource.h"
 #include "theme.h"
-#include "ui_win.h"
+#include "process_win.h"
 #include "version.h"
 #include "file_dialogs.h"
 #include "folders_win.h"

@@ -3,7 +3,7 @@
 #include "cmdline.h"
 #include "frmQAVMain.h"
 #include "program_info_win.h"
-#include "ui_win.h"
+#include "process_win.h"
 #include "version.h"
 
 namespace qav::app {
@@ -43,6 +43,7 @@ void HandleCommandLine(const std::u16string& list) {
 }
 
 int Main(HINSTANCE instance, int show) {
+  win::restrictDllSearch();
   win::ProgramVersion version = win::readOwnVersion();
   g_program.runName = runNameFor(win::moduleBaseName());
   g_program.versionText = versionText(version.major, version.minor, version.revision);

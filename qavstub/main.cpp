@@ -15,6 +15,7 @@
 #include "icons_win.h"
 #include "install_rules.h"
 #include "pathname.h"
+#include "program_info_win.h"
 #include "process_win.h"
 #include "resource.h"
 #include "shell_win.h"
@@ -93,19 +94,6 @@ int px(int pixels) { return MulDiv(pixels, g.dpi, 96); }
 
 HWND item(int id) { return GetDlgItem(g.wnd, id); }
 void setText(int id, const std::u16string& text) { SetWindowTextW(item(id), W(text)); }
-
-std::u16string ownPath() {
-  std::u16string path(MAX_PATH, u'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(path.data()),
-                                 static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
 
 void failure(const std::u16string& text) {
   MessageBoxW(g.wnd, W(text), L"程式執行失敗", MB_OK | MB_ICONERROR);
@@ -463,26 +451,14 @@ LRESULT CALLBACK windowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(wnd, msg, wp, lp);
 }
 
-// DLLs are taken from the system folder only: the package usually runs from a
-// download folder, where anything may lie beside it. Loaded by name because
-// Windows 7 has these only with an update.
-void restrictDllSearch() {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  using SetDirs = BOOL(WINAPI*)(DWORD);
-  auto setDefault = reinterpret_cast<SetDirs>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  SetDllDirectoryW(L"");  // the current folder out of the search as well
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR cmdLine, int show) {
-  restrictDllSearch();
+  qav::win::restrictDllSearch();
   // Anything dropped onto the package ends it at once: no window, nothing written.
   if (cmdLine && *cmdLine) return kExitDone;
   g.instance = instance;
-  g.ownPath = ownPath();
+  g.ownPath = qav::win::modulePath();
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
   HDC screen = GetDC(nullptr);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "program_info_win.h"
 #include "text_win.h"
 
 namespace qav::win {
@@ -38,17 +39,6 @@ bool writeFile(const std::u16string& path, const Bytes& b) {
   return false;
 }
 
-// The running program's folder, without a trailing "\". Kept here rather than
-// taken from program_info_win: that object imports version.dll, which the
-// installer must not load (it would be taken from the download folder).
-std::u16string programFolder() {
-  wchar_t buf[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-  std::u16string path = n > 0 && n < MAX_PATH ? fromW(buf, n) : std::u16string();
-  const size_t slash = path.rfind(u'\\');
-  return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
-}
-
 std::u16string perUserFolder() {
   wchar_t buf[MAX_PATH];
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
@@ -68,7 +58,7 @@ std::u16string 解出圖示(const std::u16string& type) {
   const Bytes icon = iconResource(type);
   if (!icon.data || icon.size == 0) return u"";
   const std::u16string name = type + u".ico";
-  const std::u16string program = programFolder();
+  const std::u16string program = moduleFolder();
   if (!program.empty() && writeFile(program + u"\\" + name, icon)) return program + u"\\" + name;
   const std::u16string folder = perUserFolder();
   return !folder.empty() && writeFile(folder + name, icon) ? folder + name : u"";

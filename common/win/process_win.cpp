@@ -58,4 +58,23 @@ void wait(float seconds) {
   }
 }
 
+int runMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+// Loaded by name because Windows 7 has SetDefaultDllDirectories only with an update.
+void restrictDllSearch() {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  using SetDirs = BOOL(WINAPI*)(DWORD);
+  auto setDefault = reinterpret_cast<SetDirs>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");  // the current folder out of the search as well
+}
+
 }  // namespace qav::win

@@ -1,4 +1,5 @@
-// Ending running programs by name, and pausing while the window stays alive.
+// Ending running programs by name, pausing while the window stays alive, the
+// message pump, and the DLL search rule every program starts with.
 // Carried by the stub (before it replaces a program's files), by qav and by
 // Start (before an update replaces the program file).
 #pragma once
@@ -21,5 +22,13 @@ void wait(float seconds);
 // Handles the thread's pending window messages and returns. False when a
 // WM_QUIT was met (it is posted again for the caller's loop).
 bool pumpMessages();
+
+// Runs until the quit message; returns its exit code.
+int runMessageLoop();
+
+// Lets the process load DLLs from the system folder only, never from its own
+// folder or the current one: programs are often run from a download folder,
+// where anything may lie beside them. Call it first thing.
+void restrictDllSearch();
 
 }  // namespace qav::win

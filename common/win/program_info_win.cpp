@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <vector>
+#include "version_resource.h"
 
 namespace qav::win {
 
@@ -37,22 +37,12 @@ ProgramVersion readOwnVersion() {
   ProgramVersion v;
   HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
   HGLOBAL data = res ? LoadResource(nullptr, res) : nullptr;
-  DWORD size = res ? SizeofResource(nullptr, res) : 0;
-  if (!data || size == 0) return v;
-  // VerQueryValue needs a writable copy of the block.
-  std::vector<char> block(static_cast<const char*>(LockResource(data)),
-                          static_cast<const char*>(LockResource(data)) + size);
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT len = 0;
-  if (VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) && fixed) {
-    v.major = HIWORD(fixed->dwFileVersionMS);
-    v.minor = LOWORD(fixed->dwFileVersionMS);
-    v.revision = HIWORD(fixed->dwFileVersionLS);
-  }
-  wchar_t* name = nullptr;
-  if (VerQueryValueW(block.data(), L"\\StringFileInfo\\040404b0\\ProductName",
-                     reinterpret_cast<void**>(&name), &len) && name && len > 0) {
-    v.productName.assign(reinterpret_cast<const char16_t*>(name), len - 1);
+  VersionInfo info;
+  if (data && parseVersionResource(LockResource(data), SizeofResource(nullptr, res), info)) {
+    v.major = info.major;
+    v.minor = info.minor;
+    v.revision = info.revision;
+    v.productName = info.productName;
   }
   return v;
 }
