@@ -1,11 +1,11 @@
 // The three programs start under wine, show their first window and end when
 // it is closed or answered.
+#include "e2e_util.h"
 #include "windriver.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "archive.h"
@@ -67,16 +67,9 @@ TEST(Programs, StubAloneReportsBadFormatAndEndsOnOk) {
 #endif
 }
 
-#ifdef QAVSTUB_EXE
-std::string readAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-#endif
-
 TEST(Programs, StubRunsWithAnArchiveWrittenOverItsLastByte) {
 #ifdef QAVSTUB_EXE
-  const std::string stub = readAll(wd::windowsPath(QAVSTUB_EXE));
+  const std::string stub = e2e::readFile(wd::windowsPath(QAVSTUB_EXE));
   ASSERT_EQ(stub.size(), qav::kStubSize);
   EXPECT_EQ(stub.back(), '\0');
 
@@ -129,7 +122,7 @@ TEST(Programs, QavCarriesTheBuiltStubAsItsResource) {
   const char* bytes = static_cast<const char*>(LockResource(LoadResource(qav, res)));
   const std::string carried(bytes, SizeofResource(qav, res));
   FreeLibrary(qav);
-  EXPECT_TRUE(carried == readAll(wd::windowsPath(QAVSTUB_EXE)));
+  EXPECT_TRUE(carried == e2e::readFile(wd::windowsPath(QAVSTUB_EXE)));
   EXPECT_EQ(carried.size(), qav::kStubSize);
 #else
   GTEST_SKIP() << "targets qav and qavstub are not built";

@@ -1,16 +1,12 @@
 // qav.exe end to end: started under wine with the command lines the Explorer
 // gives it, and worked through its real windows and the system's dialogs.
+#include "e2e_util.h"
 #include "windriver.h"
 
 #include <gtest/gtest.h>
 
-#include <objbase.h>
 #include <shlobj.h>
-#include <shobjidl.h>
 
-#include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,180 +22,57 @@ const std::wstring kQav = wd::windowsPath(QAV_EXE);
 const std::wstring kShots = wd::windowsPath(QAV_SCREENSHOTS);
 const std::wstring kCaption = L"集裝檔(QAV) v4.4.13  by 白\u3000岩 (Zo7)";
 constexpr wchar_t kSettingsKey[] = L"Software\\QAV\\qav";
-
-// ---- files ------------------------------------------------------------------
-
-std::u16string U(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
-
-std::string readFile(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-bool exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void removeTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW f;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &f);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = f.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        removeTree(folder + name + L"\\");
-      else
-        DeleteFileW((folder + name).c_str());
-    } while (FindNextFileW(h, &f));
-    FindClose(h);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
-// Every file under folder (sub-folders included), as paths relative to it.
-std::vector<std::wstring> filesUnder(const std::wstring& folder, const std::wstring& prefix = {}) {
-  std::vector<std::wstring> out;
-  WIN32_FIND_DATAW f;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &f);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  do {
-    std::wstring name = f.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      for (auto& sub : filesUnder(folder + name + L"\\", prefix + name + L"\\")) out.push_back(sub);
-    } else {
-      out.push_back(prefix + name);
-    }
-  } while (FindNextFileW(h, &f));
-  FindClose(h);
-  return out;
-}
-
-// A fresh, empty folder for one test, with a trailing "\".
-std::wstring freshFolder(const std::wstring& name) {
-  wchar_t full[MAX_PATH];
-  GetFullPathNameW((L"qav_e2e\\" + name + L"\\").c_str(), MAX_PATH, full, nullptr);
-  std::wstring folder = full;
-  removeTree(folder);
-  CreateDirectoryW(L"qav_e2e", nullptr);
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
-}
-
-struct Times {
-  uint64_t access = 0, write = 0;
-};
-
-FILETIME ft(uint64_t t) { return {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)}; }
-uint64_t u64(const FILETIME& t) { return uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime; }
-
-bool setTimes(const std::wstring& path, Times t) {
-  HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  FILETIME a = ft(t.access), w = ft(t.write);
-  bool ok = SetFileTime(h, nullptr, &a, &w);
-  CloseHandle(h);
-  return ok;
-}
-
-// Read before the content: reading a file may move its last-access time.
-std::optional<Times> fileTimes(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return {};
-  FILETIME c, a, w;
-  bool ok = GetFileTime(h, &c, &a, &w);
-  CloseHandle(h);
-  if (!ok) return {};
-  return Times{u64(a), u64(w)};
-}
-
-// Bytes that differ from file to file and from chunk to chunk.
-std::string bytes(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1664525u + 1013904223u;
-    c = static_cast<char>(seed >> 24);
-  }
-  return s;
-}
+constexpr wchar_t kWork[] = L"qav_e2e";  // the tests' folders, in the working folder
 
 // ---- archives ---------------------------------------------------------------
 
-struct Item {
-  std::wstring name;
-  std::string data;
-  Times times;
-};
-
 // What the core writer gives for these files: the header qav writes (magic,
 // its own version, a plain archive) and the files' bytes in table order.
-std::string archiveOf(const std::vector<Item>& items) {
+std::string archiveOf(const std::vector<e2e::Item>& items) {
   qav::ArchiveHeader header;
   header.magic = u"QAV";
   header.versionMajor = 4;
   header.versionMinor = 4;
   header.versionRevision = 13;
   header.outputKind = 0;
-  for (const Item& i : items) {
-    qav::ArchiveError e = qav::appendEntry(header.entries, U(i.name), i.data.size(),
+  for (const e2e::Item& i : items) {
+    qav::ArchiveError e = qav::appendEntry(header.entries, e2e::U(i.name), i.data.size(),
                                            i.times.access, i.times.write);
     EXPECT_TRUE(e.ok()) << wd::narrow(i.name);
   }
   qav::StringOutStream out;
   EXPECT_TRUE(qav::writeHeader(out, header).ok());
-  for (const Item& i : items) out.str() += i.data;
+  for (const e2e::Item& i : items) out.str() += i.data;
   return out.str();
 }
 
 // A small archive with what tends to go wrong: a Chinese name with a space, a
 // file of two chunks (one byte over 512 KiB), an empty file, a name without dot.
-std::vector<Item> sampleItems() {
+std::vector<e2e::Item> sampleItems() {
   return {
       {L"說明 文件.txt", "說明", {132000000001234567, 132100000007654321}},
-      {L"big.bin", bytes(524289, 7), {131000000000000001, 131500000000000003}},
+      {L"big.bin", e2e::bytes(524289, 7), {131000000000000001, 131500000000000003}},
       {L"empty.dat", "", {130000000000000000, 130000000000000000}},
       {L"readme", "read me", {133000000000000000, 133100000000000000}},
   };
 }
 
 // The files of `items` are in `folder`, with their content and times.
-void expectRestored(const std::wstring& folder, const std::vector<Item>& items) {
-  for (const Item& i : items) {
+void expectRestored(const std::wstring& folder, const std::vector<e2e::Item>& items) {
+  for (const e2e::Item& i : items) {
     SCOPED_TRACE(wd::narrow(folder + i.name));
-    auto t = fileTimes(folder + i.name);
+    auto t = e2e::fileTimes(folder + i.name);
     ASSERT_TRUE(t) << "missing";
     EXPECT_EQ(t->write, i.times.write);
     EXPECT_EQ(t->access, i.times.access);
-    EXPECT_TRUE(readFile(folder + i.name) == i.data) << "content differs";
+    EXPECT_TRUE(e2e::readFile(folder + i.name) == i.data) << "content differs";
   }
 }
 
 // ---- registry and shell --------------------------------------------------------
 
-std::optional<std::wstring> regString(HKEY root, const std::wstring& key, const wchar_t* value) {
-  DWORD size = 0;
-  if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
-      ERROR_SUCCESS)
-    return {};
-  std::wstring s(size / sizeof(wchar_t), L'\0');
-  if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, s.data(), &size) !=
-      ERROR_SUCCESS)
-    return {};
-  s.resize(size / sizeof(wchar_t));
-  while (!s.empty() && s.back() == L'\0') s.pop_back();
-  return s;
-}
-
 std::optional<std::wstring> setting(const wchar_t* section, const wchar_t* key) {
-  return regString(HKEY_CURRENT_USER, std::wstring(kSettingsKey) + L"\\" + section, key);
+  return e2e::regString(HKEY_CURRENT_USER, std::wstring(kSettingsKey) + L"\\" + section, key);
 }
 
 void storeSetting(const wchar_t* section, const wchar_t* key, const std::wstring& value) {
@@ -210,38 +83,6 @@ void storeSetting(const wchar_t* section, const wchar_t* key, const std::wstring
   RegSetValueExW(h, key, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(h);
-}
-
-std::wstring sendToFolder() {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_SENDTO, nullptr, 0, path);
-  return path;
-}
-
-struct Shortcut {
-  std::wstring target, workDir, icon;
-};
-
-std::optional<Shortcut> readShortcut(const std::wstring& lnk) {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  std::optional<Shortcut> result;
-  IShellLinkW* link = nullptr;
-  IPersistFile* file = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&link))) &&
-      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-      SUCCEEDED(file->Load(lnk.c_str(), STGM_READ))) {
-    wchar_t target[MAX_PATH] = {}, dir[MAX_PATH] = {}, icon[MAX_PATH] = {};
-    int index = 0;
-    link->GetPath(target, MAX_PATH, nullptr, 0);
-    link->GetWorkingDirectory(dir, MAX_PATH);
-    link->GetIconLocation(icon, MAX_PATH, &index);
-    result = Shortcut{target, dir, icon};
-  }
-  if (file) file->Release();
-  if (link) link->Release();
-  CoUninitialize();
-  return result;
 }
 
 std::wstring lower(std::wstring s) {
@@ -316,7 +157,7 @@ TEST(Qav, FirstStartShowsMainWindowAndTiesItselfIntoTheShell) {
   RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
   RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qav");
   RegDeleteTreeW(HKEY_CLASSES_ROOT, L"zo7_App_QAV");
-  const std::wstring lnk = sendToFolder() + L"\\QAV集裝檔.lnk";
+  const std::wstring lnk = e2e::specialFolder(CSIDL_SENDTO) + L"\\QAV集裝檔.lnk";
   DeleteFileW(lnk.c_str());
 
   wd::Process qav = startQav();
@@ -334,18 +175,19 @@ TEST(Qav, FirstStartShowsMainWindowAndTiesItselfIntoTheShell) {
       {L"zo7_App_QAV\\shell\\open\\command", quoted + L" \"%1\""},
   };
   for (const auto& a : association) {
-    auto value = regString(HKEY_CLASSES_ROOT, a.key, nullptr);
+    auto value = e2e::regString(HKEY_CLASSES_ROOT, a.key, nullptr);
     ASSERT_TRUE(value) << "HKCR\\" << wd::narrow(a.key) << " has no default value";
     // The program path may come back in another letter case than it was started with.
     EXPECT_EQ(lower(*value), lower(a.value)) << "HKCR\\" << wd::narrow(a.key);
   }
 
-  auto link = readShortcut(lnk);
+  auto link = e2e::readShortcut(lnk);
   ASSERT_TRUE(link) << "no shortcut " << wd::narrow(lnk);
   const std::wstring folder = kQav.substr(0, kQav.rfind(L'\\'));
   EXPECT_EQ(lower(link->target), lower(kQav));
   EXPECT_EQ(lower(link->workDir), lower(folder));
-  EXPECT_TRUE(exists(link->icon)) << "shortcut icon '" << wd::narrow(link->icon) << "' missing";
+  EXPECT_TRUE(e2e::exists(link->icon))
+      << "shortcut icon '" << wd::narrow(link->icon) << "' missing";
 
   EXPECT_EQ(setting(L"程式參數", L"RGB").value_or(L"(none)"), L"F0FFE0");
   closeAndSeeEnd(qav, main);
@@ -387,7 +229,7 @@ TEST(Qav, StoredColourIsUsedAndRewrittenTheDesignColourWhenNotHex) {
 }
 
 TEST(Qav, OneArchiveArgumentRestoresBesideItAndEnds) {
-  const std::wstring root = freshFolder(L"cmdline");
+  const std::wstring root = e2e::freshFolder(kWork, L"cmdline");
   const auto items = sampleItems();
   const std::string archive = archiveOf(items);
   // Where the Explorer may find an archive: a plain path, and one with spaces
@@ -401,7 +243,7 @@ TEST(Qav, OneArchiveArgumentRestoresBesideItAndEnds) {
   for (const auto& at : places) {
     SCOPED_TRACE(wd::narrow(at.folder + at.file));
     CreateDirectoryW(at.folder.c_str(), nullptr);
-    writeFile(at.folder + at.file, archive);
+    e2e::writeFile(at.folder + at.file, archive);
     wd::Process qav = startQav({at.folder + at.file});
     ASSERT_TRUE(qav.waitExit().has_value()) << "qav did not end; windows:\n"
                                             << wd::describeWindows();
@@ -411,20 +253,20 @@ TEST(Qav, OneArchiveArgumentRestoresBesideItAndEnds) {
   // Again over the same folder: what is there moves aside, the archive's files
   // take their names.
   const std::wstring target = places[0].folder + places[0].target;
-  writeFile(target + L"說明 文件.txt", "edited");
-  writeFile(target + L"readme", "edited too");
+  e2e::writeFile(target + L"說明 文件.txt", "edited");
+  e2e::writeFile(target + L"readme", "edited too");
   wd::Process again = startQav({places[0].folder + places[0].file});
   ASSERT_TRUE(again.waitExit().has_value());
   expectRestored(target, items);
-  EXPECT_EQ(readFile(target + L"說明 文件(old-1).txt"), "edited");
-  EXPECT_EQ(readFile(target + L"readme(old-1)"), "edited too");
-  EXPECT_EQ(readFile(target + L"empty(old-1).dat"), "");
-  EXPECT_TRUE(readFile(target + L"big(old-1).bin") == items[1].data);
-  EXPECT_EQ(filesUnder(target).size(), 2 * items.size());
+  EXPECT_EQ(e2e::readFile(target + L"說明 文件(old-1).txt"), "edited");
+  EXPECT_EQ(e2e::readFile(target + L"readme(old-1)"), "edited too");
+  EXPECT_EQ(e2e::readFile(target + L"empty(old-1).dat"), "");
+  EXPECT_TRUE(e2e::readFile(target + L"big(old-1).bin") == items[1].data);
+  EXPECT_EQ(e2e::filesUnder(target).size(), 2 * items.size());
 }
 
 TEST(Qav, OneArgumentThatIsNoGoodArchiveIsReportedAndNothingIsWritten) {
-  const std::wstring folder = freshFolder(L"refused");
+  const std::wstring folder = e2e::freshFolder(kWork, L"refused");
   std::string whole = archiveOf(sampleItems());
   const struct {
     const wchar_t* file;
@@ -438,7 +280,7 @@ TEST(Qav, OneArgumentThatIsNoGoodArchiveIsReportedAndNothingIsWritten) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(wd::narrow(c.file));
-    writeFile(folder + c.file, c.bytes);
+    e2e::writeFile(folder + c.file, c.bytes);
     wd::Process qav = startQav({folder + c.file});
     auto box = qav.started() ? wd::waitForMessageBox(qav.pid(), L"錯誤報告") : std::nullopt;
     if (!box) wd::saveScreenshot(kShots + L"\\failed_qav_refused.png");
@@ -448,16 +290,16 @@ TEST(Qav, OneArgumentThatIsNoGoodArchiveIsReportedAndNothingIsWritten) {
     EXPECT_TRUE(qav.waitExit().has_value()) << "qav did not end after OK";
   }
   // Only the two archives: no folder with files, no partial file.
-  EXPECT_EQ(filesUnder(folder).size(), 2u);
+  EXPECT_EQ(e2e::filesUnder(folder).size(), 2u);
 }
 
 TEST(Qav, RestoreCommandThroughTheOpenDialogAndACancelledFolderQuestion) {
-  const std::wstring folder = freshFolder(L"menu");
-  const std::vector<Item> items = {
+  const std::wstring folder = e2e::freshFolder(kWork, L"menu");
+  const std::vector<e2e::Item> items = {
       {L"one.txt", "one", {132000000000000000, 132000000010000000}},
       {L"兩.txt", "二二", {132000000000000000, 132000000020000000}},
   };
-  writeFile(folder + L"menu.qav", archiveOf(items));
+  e2e::writeFile(folder + L"menu.qav", archiveOf(items));
 
   wd::Process qav = startQav();
   HWND main = mainWindow(qav);
@@ -498,18 +340,18 @@ TEST(Qav, RestoreCommandThroughTheOpenDialogAndACancelledFolderQuestion) {
 }
 
 TEST(Qav, SeveralArgumentsArePackedBesideTheFirstAndTheWindowStays) {
-  const std::wstring folder = freshFolder(L"pack");
+  const std::wstring folder = e2e::freshFolder(kWork, L"pack");
   // In command-line order; the first name gives the output name (its last
   // extension dropped).
-  const std::vector<Item> items = {
-      {L"報告.v2.doc", bytes(3000, 1), {132000000000000001, 132100000000000002}},
-      {L"big.bin", bytes(524289, 2), {131000000000000003, 131100000000000004}},
+  const std::vector<e2e::Item> items = {
+      {L"報告.v2.doc", e2e::bytes(3000, 1), {132000000000000001, 132100000000000002}},
+      {L"big.bin", e2e::bytes(524289, 2), {131000000000000003, 131100000000000004}},
       {L"empty.txt", "", {130000000000000005, 130100000000000006}},
   };
   std::vector<std::wstring> args;
-  for (const Item& i : items) {
-    writeFile(folder + i.name, i.data);
-    ASSERT_TRUE(setTimes(folder + i.name, i.times));
+  for (const e2e::Item& i : items) {
+    e2e::writeFile(folder + i.name, i.data);
+    ASSERT_TRUE(e2e::setTimes(folder + i.name, i.times));
     args.push_back(folder + i.name);
   }
   const std::wstring output = folder + L"報告.v2_qav.qav";
@@ -526,8 +368,8 @@ TEST(Qav, SeveralArgumentsArePackedBesideTheFirstAndTheWindowStays) {
   EXPECT_EQ(wd::progressPos(wd::control(main, IDC_PICTURE1)), 100);
   EXPECT_EQ(wd::progressPos(wd::control(main, IDC_PICTURE2)), 100);
   EXPECT_EQ(controlText(main, IDC_OUTPUT), output);
-  EXPECT_TRUE(readFile(output) == archiveOf(items)) << "the archive differs from the core's";
-  EXPECT_EQ(filesUnder(folder).size(), items.size() + 1) << "something besides the archive";
+  EXPECT_TRUE(e2e::readFile(output) == archiveOf(items)) << "the archive differs from the core's";
+  EXPECT_EQ(e2e::filesUnder(folder).size(), items.size() + 1) << "something besides the archive";
 
   EXPECT_TRUE(wd::saveWindowScreenshot(main, kShots + L"\\qav_after_pack.png"));
   EXPECT_TRUE(qav.running()) << "the main window must stay after packing";
@@ -535,7 +377,7 @@ TEST(Qav, SeveralArgumentsArePackedBesideTheFirstAndTheWindowStays) {
 }
 
 TEST(Qav, RestoreCommandIsRefusedWhileAPackRunsAndWorksAfterwards) {
-  const std::wstring folder = freshFolder(L"busy");
+  const std::wstring folder = e2e::freshFolder(kWork, L"busy");
   // A long pack to act during: a sparse file costs nothing to make or read.
   const std::wstring huge = folder + L"huge.bin";
   {
@@ -547,7 +389,7 @@ TEST(Qav, RestoreCommandIsRefusedWhileAPackRunsAndWorksAfterwards) {
     SetEndOfFile(h);
     CloseHandle(h);
   }
-  writeFile(folder + L"tail.txt", "tail");
+  e2e::writeFile(folder + L"tail.txt", "tail");
   storeSetting(L"Dialog", L"解包資料夾", L"\\elsewhere\\");
 
   wd::Process qav = startQav({huge, folder + L"tail.txt"});
@@ -593,7 +435,7 @@ TEST(Qav, RestoreCommandIsRefusedWhileAPackRunsAndWorksAfterwards) {
   EXPECT_TRUE(wd::waitUntil([] { return setting(L"Dialog", L"解包資料夾") == L""; }))
       << wd::narrow(setting(L"Dialog", L"解包資料夾").value_or(L"(none)"));
   closeAndSeeEnd(qav, main);
-  removeTree(folder);
+  e2e::removeTree(folder);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The package settings dialog end to end: qav.exe started with several paths
 // opens it; the tests work its controls as a user would and read back the
 // container it makes with the core's reader.
+#include "e2e_util.h"
 #include "windriver.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,63 +26,10 @@ const std::wstring kQav = wd::windowsPath(QAV_EXE);
 const std::wstring kShots = wd::windowsPath(QAV_SCREENSHOTS);
 constexpr wchar_t kCaption[] = L"檔名及解包參數設定";
 constexpr wchar_t kSettingsKey[] = L"Software\\QAV\\qav";
+constexpr wchar_t kWork[] = L"setup_e2e";  // the tests' folders, in the working folder
 constexpr const wchar_t* kIconTypes[] = {L"cmd", L"doc", L"pps", L"vbs", L"xls"};
 
-std::u16string U(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
 std::wstring Wd(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-
-void writeFile(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-bool exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-bool isFolder(const std::wstring& path) {
-  DWORD a = GetFileAttributesW(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void removeTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW f;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &f);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = f.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        removeTree(folder + name + L"\\");
-      else
-        DeleteFileW((folder + name).c_str());
-    } while (FindNextFileW(h, &f));
-    FindClose(h);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
-// Names directly in a folder, files and folders.
-std::vector<std::wstring> namesIn(const std::wstring& folder) {
-  std::vector<std::wstring> out;
-  WIN32_FIND_DATAW f;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &f);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  do {
-    std::wstring name = f.cFileName;
-    if (name != L"." && name != L"..") out.push_back(name);
-  } while (FindNextFileW(h, &f));
-  FindClose(h);
-  return out;
-}
-
-std::wstring freshFolder(const std::wstring& name) {
-  wchar_t full[MAX_PATH];
-  GetFullPathNameW((L"setup_e2e\\" + name + L"\\").c_str(), MAX_PATH, full, nullptr);
-  std::wstring folder = full;
-  removeTree(folder);
-  CreateDirectoryW(L"setup_e2e", nullptr);
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
-}
 
 std::wstring folderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\') + 1); }
 
@@ -91,27 +37,15 @@ std::wstring folderOf(const std::wstring& path) { return path.substr(0, path.rfi
 std::vector<std::wstring> iconFilesIn(const std::wstring& folder) {
   std::vector<std::wstring> found;
   for (const wchar_t* type : kIconTypes)
-    if (exists(folder + type + L".ico")) found.push_back(type);
+    if (e2e::exists(folder + type + L".ico")) found.push_back(type);
   return found;
 }
 
-std::wstring localAppDataQav() {
-  wchar_t local[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
-  return std::wstring(local) + L"\\QAV\\";
-}
+std::wstring localAppDataQav() { return e2e::specialFolder(CSIDL_LOCAL_APPDATA) + L"\\QAV\\"; }
 
 std::optional<std::wstring> installPathSetting() {
-  DWORD size = 0;
-  const std::wstring key = std::wstring(kSettingsKey) + L"\\程式參數";
-  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"InstallPath", RRF_RT_REG_SZ, nullptr,
-                   nullptr, &size) != ERROR_SUCCESS)
-    return {};
-  std::wstring s(size / sizeof(wchar_t), L'\0');
-  RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"InstallPath", RRF_RT_REG_SZ, nullptr, s.data(),
-               &size);
-  s.resize(wcslen(s.c_str()));
-  return s;
+  return e2e::regString(HKEY_CURRENT_USER, std::wstring(kSettingsKey) + L"\\程式參數",
+                        L"InstallPath");
 }
 void forgetInstallPath() {
   RegDeleteKeyValueW(HKEY_CURRENT_USER, (std::wstring(kSettingsKey) + L"\\程式參數").c_str(),
@@ -140,12 +74,7 @@ std::vector<std::wstring> items(HWND list, bool combo) {
                         : listItem(list, LB_GETTEXTLEN, LB_GETTEXT, i));
   return out;
 }
-LRESULT send(HWND w, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
-  DWORD_PTR r = 0;
-  SendMessageTimeoutW(w, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &r);
-  return static_cast<LRESULT>(r);
-}
-bool checked(HWND button) { return send(button, BM_GETCHECK) == BST_CHECKED; }
+bool checked(HWND button) { return e2e::send(button, BM_GETCHECK) == BST_CHECKED; }
 HWND focusOf(HWND window) {
   GUITHREADINFO info = {};
   info.cbSize = sizeof info;
@@ -164,27 +93,27 @@ struct QavRun {
   // modal window (the driver's posted click would race the checks after it).
   void press(int id) const {
     ASSERT_TRUE(wd::isEnabled((*this)[id]) && wd::isVisible((*this)[id])) << id;
-    send((*this)[id], BM_CLICK);
+    e2e::send((*this)[id], BM_CLICK);
   }
   std::wstring text(int id) const { return wd::text((*this)[id]); }
   // Answers go through the dialog's own handlers, as a user's clicks do.
   void select(int comboId, int index) const {
-    send((*this)[comboId], CB_SETCURSEL, static_cast<WPARAM>(index));
-    send(dialog, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE),
+    e2e::send((*this)[comboId], CB_SETCURSEL, static_cast<WPARAM>(index));
+    e2e::send(dialog, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE),
          reinterpret_cast<LPARAM>((*this)[comboId]));
   }
   void scrollTo(int code, int position = 0) const {
-    send(dialog, WM_HSCROLL, MAKEWPARAM(code, position),
+    e2e::send(dialog, WM_HSCROLL, MAKEWPARAM(code, position),
          reinterpret_cast<LPARAM>((*this)[IDC_HSL_ICON]));
   }
   void type(int id, const std::wstring& chars) const {
-    for (wchar_t c : chars) send((*this)[id], WM_CHAR, c, 1);
+    for (wchar_t c : chars) e2e::send((*this)[id], WM_CHAR, c, 1);
   }
   // Waits until qav has handled what was sent to it; a sent message can
   // overtake posted ones, so posted input is followed by a short pause first.
   void settle() const {
     Sleep(30);
-    send(IsWindow(dialog) ? dialog : main, WM_NULL);
+    e2e::send(IsWindow(dialog) ? dialog : main, WM_NULL);
   }
   void screenshot(const std::wstring& name) const {
     settle();
@@ -219,7 +148,7 @@ void closeMain(QavRun& run) {
 std::optional<qav::ArchiveHeader> headerOf(const std::wstring& path) {
   qav::FileInStream in;
   qav::ArchiveHeader header;
-  if (!in.open(U(path)) || !in.seek(qav::archiveOffset(U(path))) ||
+  if (!in.open(e2e::U(path)) || !in.seek(qav::archiveOffset(e2e::U(path))) ||
       !qav::readHeader(in, header).ok())
     return {};
   return header;
@@ -232,11 +161,11 @@ int iconsIn(const std::wstring& file) {
 // ---- tests ---------------------------------------------------------------------------
 
 TEST(SetupDialog, OpensOnTheFileSetAndClosingWithoutOkPacksNothing) {
-  const std::wstring folder = freshFolder(L"open");
+  const std::wstring folder = e2e::freshFolder(kWork, L"open");
   const std::vector<std::wstring> names = {L"報告.txt", L"data.bin", L"empty.dat"};
   std::vector<std::wstring> paths;
   for (const auto& n : names) {
-    writeFile(folder + n, "x");
+    e2e::writeFile(folder + n, "x");
     paths.push_back(folder + n);
   }
   const std::wstring programFolder = folderOf(kQav);
@@ -269,7 +198,7 @@ TEST(SetupDialog, OpensOnTheFileSetAndClosingWithoutOkPacksNothing) {
     c.close(run.dialog);
     EXPECT_TRUE(wd::waitUntil([&] { return !IsWindow(run.dialog); }));
     run.settle();
-    EXPECT_EQ(namesIn(folder).size(), names.size()) << "something was written";
+    EXPECT_EQ(e2e::namesIn(folder).size(), names.size()) << "something was written";
     EXPECT_EQ(wd::text(wd::control(run.main, IDC_LABEL1)), L"處理情形：") << "a pack started";
     EXPECT_EQ(wd::text(wd::control(run.main, IDC_OUTPUT)), L"");
     EXPECT_TRUE(wd::waitUntil([&] { return iconFilesIn(programFolder).empty(); }));
@@ -289,11 +218,11 @@ qav::ArchiveHeader startHeader() {
 }
 
 TEST(SetupDialog, EachKindMakesTheContainerItsChoicesImply) {
-  const std::wstring folder = freshFolder(L"kinds");
+  const std::wstring folder = e2e::freshFolder(kWork, L"kinds");
   // tool.exe carries several icons (it is a copy of qav.exe).
   ASSERT_TRUE(CopyFileW(kQav.c_str(), (folder + L"tool.exe").c_str(), FALSE));
-  writeFile(folder + L"run.bat", "@echo off\r\n");
-  writeFile(folder + L"readme.txt", "read me");
+  e2e::writeFile(folder + L"run.bat", "@echo off\r\n");
+  e2e::writeFile(folder + L"readme.txt", "read me");
   const std::vector<std::wstring> names = {L"tool.exe", L"run.bat", L"readme.txt"};
   const int toolIcons = iconsIn(folder + L"tool.exe");
   ASSERT_GE(toolIcons, 5);
@@ -353,7 +282,8 @@ TEST(SetupDialog, EachKindMakesTheContainerItsChoicesImply) {
       wd::setText(r[IDC_CMB_POSTCMD], L"  run.bat /q ");
       r.scrollTo(SB_RIGHT);  // as far as the icons go
       r.settle();
-      EXPECT_EQ(send(r[IDC_HSL_ICON], SBM_GETPOS) + 1, iconsIn(folderOf(wd::text(r[IDC_TXT_PATH])) + L"tool.exe"));
+      EXPECT_EQ(e2e::send(r[IDC_HSL_ICON], SBM_GETPOS) + 1,
+                iconsIn(folderOf(wd::text(r[IDC_TXT_PATH])) + L"tool.exe"));
       r.scrollTo(SB_THUMBPOSITION, 3);
     };
     c.expected.outputKind = 2;
@@ -436,9 +366,9 @@ TEST(SetupDialog, EachKindMakesTheContainerItsChoicesImply) {
 }
 
 TEST(SetupDialog, MissingFolderIsMadeOnlyWhenTheUserSaysYes) {
-  const std::wstring folder = freshFolder(L"missing");
-  writeFile(folder + L"a.txt", "a");
-  writeFile(folder + L"b.txt", "b");
+  const std::wstring folder = e2e::freshFolder(kWork, L"missing");
+  e2e::writeFile(folder + L"a.txt", "a");
+  e2e::writeFile(folder + L"b.txt", "b");
   forgetInstallPath();
   QavRun run = openDialog({folder + L"a.txt", folder + L"b.txt"});
   ASSERT_TRUE(run.dialog);
@@ -457,7 +387,7 @@ TEST(SetupDialog, MissingFolderIsMadeOnlyWhenTheUserSaysYes) {
       EXPECT_TRUE(wd::waitWindowGone(box->hwnd));
       run.settle();
       EXPECT_TRUE(wd::isVisible(run.dialog)) << "the dialog stays after No";
-      EXPECT_FALSE(exists(folder + L"sub"));
+      EXPECT_FALSE(e2e::exists(folder + L"sub"));
       EXPECT_FALSE(installPathSetting()) << "nothing is stored after No";
       EXPECT_EQ(run.text(IDC_TXT_PATH), target);
       EXPECT_EQ(run.text(IDC_CMB_NAME), L"x_qav.qav");
@@ -473,9 +403,9 @@ TEST(SetupDialog, MissingFolderIsMadeOnlyWhenTheUserSaysYes) {
 }
 
 TEST(SetupDialog, InstallFolderOutsideProgramFilesIsRefusedAndTheDialogStays) {
-  const std::wstring folder = freshFolder(L"refused");
-  writeFile(folder + L"app.exe", "not really a program");
-  writeFile(folder + L"b.txt", "b");
+  const std::wstring folder = e2e::freshFolder(kWork, L"refused");
+  e2e::writeFile(folder + L"app.exe", "not really a program");
+  e2e::writeFile(folder + L"b.txt", "b");
   QavRun run = openDialog({folder + L"app.exe", folder + L"b.txt"});
   ASSERT_TRUE(run.dialog);
   run.press(IDC_OPT_QAV2);
@@ -501,7 +431,7 @@ TEST(SetupDialog, InstallFolderOutsideProgramFilesIsRefusedAndTheDialogStays) {
     EXPECT_TRUE(wd::isVisible(run.dialog));
     EXPECT_EQ(focusOf(run.dialog), run[IDC_TXT_INSTALLFOLDER]);
   }
-  EXPECT_EQ(namesIn(folder).size(), 2u);
+  EXPECT_EQ(e2e::namesIn(folder).size(), 2u);
   // Installing beside the package does not use the text: it is stored as is.
   run.press(IDC_OPT_CURRENTFOLDER);
   ASSERT_TRUE(wd::click(run.dialog, IDOK));
@@ -515,9 +445,9 @@ TEST(SetupDialog, InstallFolderOutsideProgramFilesIsRefusedAndTheDialogStays) {
 }
 
 TEST(SetupDialog, TypedCharactersAreFilteredAndPastedOnesAreNot) {
-  const std::wstring folder = freshFolder(L"typing");
-  writeFile(folder + L"app.exe", "x");
-  writeFile(folder + L"b.txt", "b");
+  const std::wstring folder = e2e::freshFolder(kWork, L"typing");
+  e2e::writeFile(folder + L"app.exe", "x");
+  e2e::writeFile(folder + L"b.txt", "b");
   QavRun run = openDialog({folder + L"app.exe", folder + L"b.txt"});
   ASSERT_TRUE(run.dialog);
   run.press(IDC_OPT_QAV2);
@@ -541,7 +471,7 @@ TEST(SetupDialog, TypedCharactersAreFilteredAndPastedOnesAreNot) {
   }
   // Enter in the name box moves to the selected kind instead of pressing
   // "確定"; leaving the box normalises its text.
-  send(run.dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(run[IDC_CMB_NAME]), TRUE);
+  e2e::send(run.dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(run[IDC_CMB_NAME]), TRUE);
   ASSERT_TRUE(wd::setText(run[IDC_CMB_NAME], L"out\\y_qav.qav"));
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC)) << 16;
   PostMessageW(run[IDC_CMB_NAME], WM_KEYDOWN, VK_RETURN, scan | 1);
@@ -558,9 +488,9 @@ TEST(SetupDialog, TypedCharactersAreFilteredAndPastedOnesAreNot) {
 }
 
 TEST(SetupDialog, BrowseOffersTheNameAndTakesTheChosenPath) {
-  const std::wstring folder = freshFolder(L"browse");
-  writeFile(folder + L"a.txt", "a");
-  writeFile(folder + L"b.txt", "b");
+  const std::wstring folder = e2e::freshFolder(kWork, L"browse");
+  e2e::writeFile(folder + L"a.txt", "a");
+  e2e::writeFile(folder + L"b.txt", "b");
   CreateDirectoryW((folder + L"picked").c_str(), nullptr);
   QavRun run = openDialog({folder + L"a.txt", folder + L"b.txt"});
   ASSERT_TRUE(run.dialog);
@@ -613,16 +543,16 @@ TEST(SetupDialog, BrowseOffersTheNameAndTakesTheChosenPath) {
 TEST(SetupDialog, DefaultIconsGoToTheUsersFolderWhenTheProgramFolderIsShut) {
   // A copy of qav whose folder has folders in the way of the icon files, as a
   // program folder the user may not write (wine run as root writes anything).
-  const std::wstring shut = freshFolder(L"shut");
+  const std::wstring shut = e2e::freshFolder(kWork, L"shut");
   const std::wstring program = shut + L"qav.exe";
   ASSERT_TRUE(CopyFileW(kQav.c_str(), program.c_str(), FALSE));
   for (const wchar_t* type : kIconTypes)
     ASSERT_TRUE(CreateDirectoryW((shut + type + L".ico").c_str(), nullptr));
   const std::wstring fallback = localAppDataQav();
   for (const wchar_t* type : kIconTypes) DeleteFileW((fallback + type + L".ico").c_str());
-  const std::wstring folder = freshFolder(L"shut_files");
-  writeFile(folder + L"go.cmd", "@echo go");
-  writeFile(folder + L"b.txt", "b");
+  const std::wstring folder = e2e::freshFolder(kWork, L"shut_files");
+  e2e::writeFile(folder + L"go.cmd", "@echo go");
+  e2e::writeFile(folder + L"b.txt", "b");
 
   QavRun run = openDialog({folder + L"go.cmd", folder + L"b.txt"}, program);
   ASSERT_TRUE(run.dialog);
@@ -634,44 +564,8 @@ TEST(SetupDialog, DefaultIconsGoToTheUsersFolderWhenTheProgramFolderIsShut) {
   ASSERT_TRUE(wd::click(run.dialog, IDCANCEL));
   EXPECT_TRUE(wd::waitWindowGone(run.dialog));
   EXPECT_TRUE(wd::waitUntil([&] { return iconFilesIn(fallback).empty(); }));
-  for (const wchar_t* type : kIconTypes) EXPECT_TRUE(isFolder(shut + type + L".ico"));
+  for (const wchar_t* type : kIconTypes) EXPECT_TRUE(e2e::isFolder(shut + type + L".ico"));
   closeMain(run);
-}
-
-}  // namespace
-
-namespace {
-
-std::string readFile(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A shortcut file's target, read back through the shell.
-std::wstring shortcutTarget(const std::wstring& lnk) {
-  std::wstring target;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IShellLinkW* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      wchar_t path[MAX_PATH] = {};
-      if (SUCCEEDED(file->Load(lnk.c_str(), STGM_READ)) &&
-          SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
-        target = path;
-      file->Release();
-    }
-    link->Release();
-  }
-  CoUninitialize();
-  return target;
-}
-
-std::wstring specialFolder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-  return path;
 }
 
 }  // namespace
@@ -680,12 +574,12 @@ std::wstring specialFolder(int csidl) {
 // the dialog, and that package run: it asks, installs under Program Files and
 // makes its shortcuts.
 TEST(SetupDialog, InstallPackageMadeInTheDialogInstalls) {
-  const std::wstring folder = freshFolder(L"install");
-  writeFile(folder + L"run.bat", "@echo off\r\n");
-  writeFile(folder + L"說明.txt", "read me");
-  const std::wstring target = specialFolder(CSIDL_PROGRAM_FILES) + L"\\QavE2E\\Demo\\";
-  const std::wstring desktopLink = specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\示範.lnk";
-  const std::wstring menuLink = specialFolder(CSIDL_PROGRAMS) + L"\\示範.lnk";
+  const std::wstring folder = e2e::freshFolder(kWork, L"install");
+  e2e::writeFile(folder + L"run.bat", "@echo off\r\n");
+  e2e::writeFile(folder + L"說明.txt", "read me");
+  const std::wstring target = e2e::specialFolder(CSIDL_PROGRAM_FILES) + L"\\QavE2E\\Demo\\";
+  const std::wstring desktopLink = e2e::specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\示範.lnk";
+  const std::wstring menuLink = e2e::specialFolder(CSIDL_PROGRAMS) + L"\\示範.lnk";
   for (const std::wstring& f : {target + L"run.bat", target + L"說明.txt", desktopLink, menuLink})
     DeleteFileW(f.c_str());
 
@@ -713,8 +607,8 @@ TEST(SetupDialog, InstallPackageMadeInTheDialogInstalls) {
   ASSERT_TRUE(exitCode.has_value());
   EXPECT_EQ(*exitCode, 0u);
 
-  EXPECT_EQ(readFile(target + L"說明.txt"), "read me");
-  EXPECT_EQ(readFile(target + L"run.bat"), "@echo off\r\n");
-  EXPECT_EQ(shortcutTarget(desktopLink), target + L"run.bat");
-  EXPECT_EQ(shortcutTarget(menuLink), target + L"run.bat");
+  EXPECT_EQ(e2e::readFile(target + L"說明.txt"), "read me");
+  EXPECT_EQ(e2e::readFile(target + L"run.bat"), "@echo off\r\n");
+  EXPECT_EQ(e2e::shortcutTarget(desktopLink), target + L"run.bat");
+  EXPECT_EQ(e2e::shortcutTarget(menuLink), target + L"run.bat");
 }

@@ -3,20 +3,18 @@
 // "_setup.exe", their windows and questions answered through the window
 // driver, and what they leave on disk, in the shell and in the system folder
 // read back afterwards.
+#include "e2e_util.h"
 #include "windriver.h"
 
 #include <gtest/gtest.h>
 
-#include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
@@ -31,6 +29,7 @@ namespace wd = windriver;
 namespace {
 
 const std::wstring kShots = wd::windowsPath(QAV_SCREENSHOTS);
+constexpr wchar_t kWork[] = L"stub_e2e";  // the tests' folders, in the working folder
 constexpr DWORD kExitRefused = 2, kExitDeclined = 4;
 const std::wstring kQuestionTitle = L"系統詢問";
 const std::wstring kFailureTitle = L"程式執行失敗";
@@ -38,73 +37,9 @@ const std::wstring kFormatMessage = L"檔案格式不正確！程式結束。";
 
 // ---- files ----------------------------------------------------------------------
 
-std::u16string U(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
-
-std::string readFile(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-bool writeFile(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out << bytes;
-  return out.good();
-}
-
-bool exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void removeTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW f;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &f);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = f.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        removeTree(folder + name + L"\\");
-      else
-        DeleteFileW((folder + name).c_str());
-    } while (FindNextFileW(h, &f));
-    FindClose(h);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
-// The names in a folder, "" when it does not exist.
-std::vector<std::wstring> namesIn(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW f;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &f);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = f.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(h, &f));
-  FindClose(h);
-  return names;
-}
-
-// A fresh, empty folder for one test, with a trailing "\".
-std::wstring freshFolder(const std::wstring& name) {
-  CreateDirectoryW(L"stub_e2e", nullptr);
-  wchar_t full[MAX_PATH];
-  GetFullPathNameW((L"stub_e2e\\" + name + L"\\").c_str(), MAX_PATH, full, nullptr);
-  const std::wstring folder = full;
-  removeTree(folder);
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
-}
-
 std::wstring envFolder(const wchar_t* name) {
   wchar_t buf[MAX_PATH] = {};
   GetEnvironmentVariableW(name, buf, MAX_PATH);
-  return buf;
-}
-std::wstring specialFolder(int csidl) {
-  wchar_t buf[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf);
   return buf;
 }
 std::wstring systemFolder() {
@@ -118,36 +53,9 @@ std::wstring wow64Folder() {
   return buf;
 }
 
-struct Times {
-  uint64_t access = 0, write = 0;
-};
-uint64_t u64(const FILETIME& t) { return uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime; }
-
-// Read before the content: reading a file may move its last-access time.
-std::optional<Times> fileTimes(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return {};
-  FILETIME c, a, w;
-  const bool ok = GetFileTime(h, &c, &a, &w);
-  CloseHandle(h);
-  if (!ok) return {};
-  return Times{u64(a), u64(w)};
-}
-
-// Bytes that differ from file to file and from chunk to chunk.
-std::string bytes(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1664525u + 1013904223u;
-    c = static_cast<char>(seed >> 24);
-  }
-  return s;
-}
-
 // The content of a UTF-16 text file the fixtures write, in lines.
 std::vector<std::wstring> utf16Lines(const std::wstring& path) {
-  const std::string raw = readFile(path);
+  const std::string raw = e2e::readFile(path);
   std::wstring text(raw.size() / 2, L'\0');
   memcpy(text.data(), raw.data(), text.size() * 2);
   std::vector<std::wstring> lines;
@@ -161,14 +69,8 @@ std::vector<std::wstring> utf16Lines(const std::wstring& path) {
 
 // ---- containers --------------------------------------------------------------------
 
-struct Item {
-  std::wstring name;
-  std::string data;
-  Times times;
-};
-
 const std::string& stubImage() {
-  static const std::string image = readFile(wd::windowsPath(QAVSTUB_EXE));
+  static const std::string image = e2e::readFile(wd::windowsPath(QAVSTUB_EXE));
   return image;
 }
 
@@ -195,10 +97,10 @@ qav::ArchiveHeader selfHeader() {
 
 // The container bytes: the stub image, the header written by the core from
 // the image's last byte on, and the files' bytes in table order.
-std::string containerBytes(qav::ArchiveHeader header, const std::vector<Item>& items) {
+std::string containerBytes(qav::ArchiveHeader header, const std::vector<e2e::Item>& items) {
   header.entries.clear();
-  for (const Item& i : items)
-    EXPECT_TRUE(qav::appendEntry(header.entries, U(i.name), i.data.size(), i.times.access,
+  for (const e2e::Item& i : items)
+    EXPECT_TRUE(qav::appendEntry(header.entries, e2e::U(i.name), i.data.size(), i.times.access,
                                  i.times.write)
                     .ok())
         << wd::narrow(i.name);
@@ -206,18 +108,18 @@ std::string containerBytes(qav::ArchiveHeader header, const std::vector<Item>& i
   qav::StringOutStream out;
   out.str() = stubImage().substr(0, qav::kArchiveOffset);
   EXPECT_TRUE(qav::writeHeader(out, header).ok());
-  for (const Item& i : items) out.str() += i.data;
+  for (const e2e::Item& i : items) out.str() += i.data;
   return out.str();
 }
 
 std::wstring writeContainer(const std::wstring& path, const qav::ArchiveHeader& header,
-                            const std::vector<Item>& items) {
-  EXPECT_TRUE(writeFile(path, containerBytes(header, items))) << wd::narrow(path);
+                            const std::vector<e2e::Item>& items) {
+  EXPECT_TRUE(e2e::writeFile(path, containerBytes(header, items))) << wd::narrow(path);
   return path;
 }
 
-Item fixture(const std::wstring& name, const char* builtPath) {
-  return {name, readFile(wd::windowsPath(builtPath)), {}};
+e2e::Item fixture(const std::wstring& name, const char* builtPath) {
+  return {name, e2e::readFile(wd::windowsPath(builtPath)), {}};
 }
 
 // ---- the stub's window ---------------------------------------------------------------
@@ -294,36 +196,6 @@ std::optional<wd::MessageBoxInfo> expectBox(const wd::Process& stub, const std::
 
 // ---- shortcuts --------------------------------------------------------------------------
 
-struct Shortcut {
-  std::wstring target, workDir, icon;
-  int iconIndex = 0;
-};
-
-std::optional<Shortcut> readShortcut(const std::wstring& lnk) {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  std::optional<Shortcut> result;
-  IShellLinkW* link = nullptr;
-  IPersistFile* file = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&link))) &&
-      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-      SUCCEEDED(file->Load(lnk.c_str(), STGM_READ))) {
-    wchar_t target[MAX_PATH] = {}, dir[MAX_PATH] = {}, icon[MAX_PATH] = {};
-    Shortcut s;
-    link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
-    link->GetWorkingDirectory(dir, MAX_PATH);
-    link->GetIconLocation(icon, MAX_PATH, &s.iconIndex);
-    s.target = target;
-    s.workDir = dir;
-    s.icon = icon;
-    result = s;
-  }
-  if (file) file->Release();
-  if (link) link->Release();
-  CoUninitialize();
-  return result;
-}
-
 struct ShortcutFolder {
   const wchar_t* key;
   int csidl;
@@ -336,7 +208,7 @@ constexpr ShortcutFolder kShortcutFolders[] = {
 
 void removeShortcuts(const std::wstring& name) {
   for (const ShortcutFolder& f : kShortcutFolders)
-    DeleteFileW((specialFolder(f.csidl) + L"\\" + name + L".lnk").c_str());
+    DeleteFileW((e2e::specialFolder(f.csidl) + L"\\" + name + L".lnk").c_str());
 }
 
 // ---- the installer's text rules --------------------------------------------------------
@@ -415,17 +287,17 @@ TEST(StubRules, TargetsIconsComponentsAndCommand) {
 // ---- self-extracting files ---------------------------------------------------------------
 
 TEST(Stub, SelfExtractingFileRestoresBesideItselfWithTheTimes) {
-  const std::wstring work = freshFolder(L"self");
-  const std::vector<Item> items = {
+  const std::wstring work = e2e::freshFolder(kWork, L"self");
+  const std::vector<e2e::Item> items = {
       {L"說明 文件.txt", "short now", {132000000001234567, 132100000007654321}},
-      {L"big.bin", bytes(524289, 7), {131000000000000001, 131500000000000003}},  // two chunks
+      {L"big.bin", e2e::bytes(524289, 7), {131000000000000001, 131500000000000003}},  // two chunks
       {L"empty.dat", "", {130000000000000000, 130000000000000000}},
   };
   const std::wstring container = writeContainer(work + L"tools_self.exe", selfHeader(), items);
   // A longer file of the same name from an earlier run is replaced whole.
   const std::wstring target = work + L"tools_self\\";
   CreateDirectoryW(target.c_str(), nullptr);
-  ASSERT_TRUE(writeFile(target + L"說明 文件.txt", std::string(10000, 'x')));
+  ASSERT_TRUE(e2e::writeFile(target + L"說明 文件.txt", std::string(10000, 'x')));
 
   wd::Process stub = start(container);
   ASSERT_TRUE(stub.started());
@@ -434,20 +306,20 @@ TEST(Stub, SelfExtractingFileRestoresBesideItselfWithTheTimes) {
   ASSERT_TRUE(exitCode.has_value()) << "the stub did not end; windows:\n" << wd::describeWindows();
   EXPECT_EQ(*exitCode, 0u);
 
-  for (const Item& i : items) {
+  for (const e2e::Item& i : items) {
     SCOPED_TRACE(wd::narrow(i.name));
-    auto t = fileTimes(target + i.name);
+    auto t = e2e::fileTimes(target + i.name);
     ASSERT_TRUE(t) << "missing";
     EXPECT_EQ(t->write, i.times.write);
     EXPECT_EQ(t->access, i.times.access);
-    EXPECT_TRUE(readFile(target + i.name) == i.data) << "content differs";
+    EXPECT_TRUE(e2e::readFile(target + i.name) == i.data) << "content differs";
   }
   // Nothing but the packed files: no icon, no other step ran.
-  EXPECT_EQ(namesIn(target).size(), items.size());
+  EXPECT_EQ(e2e::namesIn(target).size(), items.size());
 }
 
 TEST(Stub, ContainerStartedWithAnArgumentEndsAtOnceWithoutWriting) {
-  const std::wstring work = freshFolder(L"argument");
+  const std::wstring work = e2e::freshFolder(kWork, L"argument");
   const std::wstring container =
       writeContainer(work + L"tools_self.exe", selfHeader(), {{L"a.txt", "a", {}}});
   wd::Process stub = start(container, {work + L"dropped.txt"});
@@ -455,7 +327,7 @@ TEST(Stub, ContainerStartedWithAnArgumentEndsAtOnceWithoutWriting) {
   auto exitCode = stub.waitExit();
   ASSERT_TRUE(exitCode.has_value());
   EXPECT_EQ(*exitCode, 0u);
-  EXPECT_EQ(namesIn(work), std::vector<std::wstring>{L"tools_self.exe"});
+  EXPECT_EQ(e2e::namesIn(work), std::vector<std::wstring>{L"tools_self.exe"});
 }
 
 // A container the stub must not act on: the message, nothing written beside it,
@@ -467,8 +339,9 @@ TEST(Stub, DamagedOrHostileContainerStopsBeforeWritingAnything) {
   header.shortcutName = u"QAV stub damaged";
   header.mainProgram = u"recorder.exe";
   header.postCommand = u"recorder.exe";
-  const std::vector<Item> items = {{L"recorder.exe", readFile(wd::windowsPath(STUB_RECORDER)), {}},
-                                   {L"abcevil.txt", "evil", {}}};
+  const std::vector<e2e::Item> items = {
+      {L"recorder.exe", e2e::readFile(wd::windowsPath(STUB_RECORDER)), {}},
+      {L"abcevil.txt", "evil", {}}};
   const std::string good = containerBytes(header, items);
 
   // The same container with its entry name changed in place to one that
@@ -490,11 +363,11 @@ TEST(Stub, DamagedOrHostileContainerStopsBeforeWritingAnything) {
       {L"entry_leaves_folder_self.exe", hostile,
        L"檔名「..\\evil.txt」不是單純的檔名，整個集裝檔不予處理。程式結束。"},
   };
-  const std::wstring work = freshFolder(L"damaged");
+  const std::wstring work = e2e::freshFolder(kWork, L"damaged");
   removeShortcuts(L"QAV stub damaged");
   for (auto& c : cases) {
     SCOPED_TRACE(wd::narrow(c.name));
-    ASSERT_TRUE(writeFile(work + c.name, c.bytes));
+    ASSERT_TRUE(e2e::writeFile(work + c.name, c.bytes));
     wd::Process stub = start(work + c.name);
     ASSERT_TRUE(stub.started());
     auto box = expectBox(stub, kFailureTitle);
@@ -504,8 +377,9 @@ TEST(Stub, DamagedOrHostileContainerStopsBeforeWritingAnything) {
     auto exitCode = stub.waitExit();
     ASSERT_TRUE(exitCode.has_value());
     EXPECT_EQ(*exitCode, kExitRefused);
-    EXPECT_EQ(namesIn(work), std::vector<std::wstring>{c.name}) << "something was written";
-    EXPECT_FALSE(exists(specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub damaged.lnk"));
+    EXPECT_EQ(e2e::namesIn(work), std::vector<std::wstring>{c.name}) << "something was written";
+    EXPECT_FALSE(
+        e2e::exists(e2e::specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub damaged.lnk"));
     DeleteFileW((work + c.name).c_str());
   }
 }
@@ -514,7 +388,7 @@ TEST(Stub, DamagedOrHostileContainerStopsBeforeWritingAnything) {
 // the run with a message: the install steps would act on an incomplete
 // program, so no shortcut is made and the post-extract command does not run.
 TEST(Stub, FailedRestoreRunsNoInstallStep) {
-  const std::wstring work = freshFolder(L"failed");
+  const std::wstring work = e2e::freshFolder(kWork, L"failed");
   const std::wstring target = work + L"tools_self\\";
   removeShortcuts(L"QAV stub failed");
   qav::ArchiveHeader header = selfHeader();
@@ -539,10 +413,10 @@ TEST(Stub, FailedRestoreRunsNoInstallStep) {
   auto exitCode = stub.waitExit();
   ASSERT_TRUE(exitCode.has_value());
   EXPECT_EQ(*exitCode, 5u);
-  EXPECT_TRUE(exists(target + L"recorder.exe")) << "the file before it is restored";
-  EXPECT_FALSE(exists(specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub failed.lnk"));
+  EXPECT_TRUE(e2e::exists(target + L"recorder.exe")) << "the file before it is restored";
+  EXPECT_FALSE(e2e::exists(e2e::specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub failed.lnk"));
   Sleep(500);  // time for a wrongly started command to show
-  EXPECT_FALSE(exists(target + L"recorded.txt"));
+  EXPECT_FALSE(e2e::exists(target + L"recorded.txt"));
 }
 
 // ---- install packages ----------------------------------------------------------------------
@@ -554,14 +428,14 @@ struct InstallCleanup {
     wd::killProcesses(L"recorder.exe");
     for (const auto& s : shortcuts) removeShortcuts(s);
     for (const auto& f : files) DeleteFileW(f.c_str());
-    for (const auto& f : folders) removeTree(f);
+    for (const auto& f : folders) e2e::removeTree(f);
   }
 };
 
 TEST(Stub, SetupAnsweredNoLeavesTheDiskUntouched) {
-  const std::wstring work = freshFolder(L"setup_no");
+  const std::wstring work = e2e::freshFolder(kWork, L"setup_no");
   const std::wstring installed = envFolder(L"ProgramFiles") + L"\\run\\";
-  removeTree(installed);
+  e2e::removeTree(installed);
   // A running copy of the program: answering No must leave it running.
   ASSERT_TRUE(CopyFileW(wd::windowsPath(STUB_WAITER).c_str(), (work + L"run.exe").c_str(), FALSE));
   wd::Process running = wd::Process::start(work + L"run.exe");
@@ -598,18 +472,19 @@ TEST(Stub, SetupAnsweredNoLeavesTheDiskUntouched) {
   auto exitCode = stub.waitExit();
   ASSERT_TRUE(exitCode.has_value());
   EXPECT_EQ(*exitCode, kExitDeclined);
-  EXPECT_FALSE(exists(installed));
+  EXPECT_FALSE(e2e::exists(installed));
   EXPECT_TRUE(running.running()) << "the running program was ended although No was answered";
-  EXPECT_EQ(namesIn(work), (std::vector<std::wstring>{L"run.exe", L"run_setup.exe"}));
-  EXPECT_FALSE(exists(specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub declined.lnk"));
+  EXPECT_EQ(e2e::namesIn(work), (std::vector<std::wstring>{L"run.exe", L"run_setup.exe"}));
+  EXPECT_FALSE(
+      e2e::exists(e2e::specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub declined.lnk"));
 }
 
 TEST(Stub, SetupInstallsUnderProgramFilesAndCarriesOutEveryStep) {
-  const std::wstring work = freshFolder(L"setup_yes");
+  const std::wstring work = e2e::freshFolder(kWork, L"setup_yes");
   const std::wstring installed = envFolder(L"ProgramFiles") + L"\\run\\";
   const std::wstring shortcutName = L"QAV stub 測試";
   const std::wstring systemCopy = systemFolder() + L"\\RegTest.DLL";
-  removeTree(installed);
+  e2e::removeTree(installed);
   DeleteFileW(systemCopy.c_str());
   InstallCleanup cleanup{{installed}, {systemCopy}, {shortcutName}};
   removeShortcuts(shortcutName);
@@ -622,11 +497,11 @@ TEST(Stub, SetupInstallsUnderProgramFilesAndCarriesOutEveryStep) {
   qav::ArchiveHeader header = setupHeader(u"run.bat");
   header.installFolderName = u"";  // the application's name: run
   header.desktopShortcut = header.programsMenuShortcut = header.startWithWindows = true;
-  header.shortcutName = U(shortcutName);
+  header.shortcutName = e2e::U(shortcutName);
   header.registerComponents = true;
   header.postCommand = u"recorder.exe /quiet 第二 項";
-  const Item dll = fixture(L"RegTest.DLL", STUB_REGTEST);
-  const std::vector<Item> items = {
+  const e2e::Item dll = fixture(L"RegTest.DLL", STUB_REGTEST);
+  const std::vector<e2e::Item> items = {
       {L"run.bat", "@echo off\r\n", {}},
       fixture(L"recorder.exe", STUB_RECORDER),
       dll,
@@ -664,14 +539,15 @@ TEST(Stub, SetupInstallsUnderProgramFilesAndCarriesOutEveryStep) {
 
   // The folder named after the application, with one "\" at every joint.
   EXPECT_EQ(watch.target, installed);
-  for (const Item& i : items)
-    EXPECT_TRUE(readFile(installed + i.name) == i.data) << wd::narrow(i.name);
-  EXPECT_TRUE(readFile(installed + L"cmd.ico") == readFile(wd::windowsPath(QAV_ICON_CMD)))
+  for (const e2e::Item& i : items)
+    EXPECT_TRUE(e2e::readFile(installed + i.name) == i.data) << wd::narrow(i.name);
+  EXPECT_TRUE(e2e::readFile(installed + L"cmd.ico") == e2e::readFile(wd::windowsPath(QAV_ICON_CMD)))
       << "run.bat should get the built-in cmd.ico";
 
   for (const ShortcutFolder& f : kShortcutFolders) {
     SCOPED_TRACE(wd::narrow(f.key));
-    auto link = readShortcut(specialFolder(f.csidl) + L"\\" + shortcutName + L".lnk");
+    auto link = e2e::readShortcut(e2e::specialFolder(f.csidl) + L"\\" + shortcutName + L".lnk",
+                                  SLGP_RAWPATH);
     ASSERT_TRUE(link) << "no shortcut";
     EXPECT_EQ(link->target, installed + L"run.bat");
     EXPECT_EQ(link->workDir, installed);
@@ -696,10 +572,11 @@ TEST(Stub, SetupInstallsUnderProgramFilesAndCarriesOutEveryStep) {
 
   // The component: copied into the system folder, and registered from the
   // target folder by the system's regsvr32 (which runs on after the stub ends).
-  EXPECT_TRUE(readFile(systemCopy) == dll.data);
-  EXPECT_FALSE(exists(systemFolder() + L"\\RegTest.dll.bak"));
-  EXPECT_FALSE(exists(wow64Folder() + L"\\RegTest.DLL")) << "a 64-bit DLL in the 32-bit folder";
-  EXPECT_TRUE(wd::waitUntil([&] { return exists(installed + L"registered.txt"); }))
+  EXPECT_TRUE(e2e::readFile(systemCopy) == dll.data);
+  EXPECT_FALSE(e2e::exists(systemFolder() + L"\\RegTest.dll.bak"));
+  EXPECT_FALSE(e2e::exists(wow64Folder() + L"\\RegTest.DLL"))
+      << "a 64-bit DLL in the 32-bit folder";
+  EXPECT_TRUE(wd::waitUntil([&] { return e2e::exists(installed + L"registered.txt"); }))
       << "DllRegisterServer did not run";
   auto registered = utf16Lines(installed + L"registered.txt");
   ASSERT_FALSE(registered.empty());
@@ -710,7 +587,7 @@ TEST(Stub, SetupInstallsUnderProgramFilesAndCarriesOutEveryStep) {
 
   // The post-extract command: the restored program, its parameters after the
   // first space, the target folder as its working folder.
-  EXPECT_TRUE(wd::waitUntil([&] { return exists(installed + L"recorded.txt"); }))
+  EXPECT_TRUE(wd::waitUntil([&] { return e2e::exists(installed + L"recorded.txt"); }))
       << "the post-extract command did not run";
   auto recorded = utf16Lines(installed + L"recorded.txt");
   ASSERT_GE(recorded.size(), 2u);
@@ -726,10 +603,10 @@ TEST(Stub, SetupInstallsUnderProgramFilesAndCarriesOutEveryStep) {
 // carries the package's own name, so ending its running copies must not end
 // the package itself; an icon chosen by the package, with an index.
 TEST(Stub, SetupWithItsOwnNameAsMainProgramInstallsIntoNestedFolder) {
-  const std::wstring work = freshFolder(L"setup_nested");
+  const std::wstring work = e2e::freshFolder(kWork, L"setup_nested");
   const std::wstring top = envFolder(L"ProgramFiles") + L"\\QAV Stub Test\\";
   const std::wstring installed = top + L"Kit\\";
-  removeTree(top);
+  e2e::removeTree(top);
   InstallCleanup cleanup{{top}, {}, {L"QAV stub nested"}};
 
   qav::ArchiveHeader header = setupHeader(u"kit_setup.exe");
@@ -752,21 +629,22 @@ TEST(Stub, SetupWithItsOwnNameAsMainProgramInstallsIntoNestedFolder) {
   ASSERT_TRUE(watch.exitCode.has_value());
   EXPECT_EQ(*watch.exitCode, 0u) << "the package did not finish (did it end itself?)";
   EXPECT_EQ(watch.target, installed);
-  EXPECT_TRUE(wd::waitUntil([&] { return exists(installed + L"recorded.txt"); }));
+  EXPECT_TRUE(wd::waitUntil([&] { return e2e::exists(installed + L"recorded.txt"); }));
 
-  auto link = readShortcut(specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub nested.lnk");
+  auto link = e2e::readShortcut(
+      e2e::specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub nested.lnk", SLGP_RAWPATH);
   ASSERT_TRUE(link);
   EXPECT_EQ(link->target, installed + L"kit_setup.exe");
   EXPECT_EQ(link->icon, installed + L"recorder.exe");
   EXPECT_EQ(link->iconIndex, 2);
   // No default icon was asked for.
-  EXPECT_FALSE(exists(installed + L"exe.ico"));
+  EXPECT_FALSE(e2e::exists(installed + L"exe.ico"));
 }
 
 // Closing the window during the work stops it at the next step: the steps
 // after it do not run and the post-extract command is not started.
 TEST(Stub, ClosingTheWindowStopsTheRemainingSteps) {
-  const std::wstring work = freshFolder(L"closed");
+  const std::wstring work = e2e::freshFolder(kWork, L"closed");
   const std::wstring target = work + L"closed_self\\";
   InstallCleanup cleanup{{}, {}, {L"QAV stub closed"}};
   removeShortcuts(L"QAV stub closed");
@@ -787,15 +665,15 @@ TEST(Stub, ClosingTheWindowStopsTheRemainingSteps) {
   });
   ASSERT_TRUE(watch.exitCode.has_value());
   EXPECT_EQ(*watch.exitCode, 6u);
-  EXPECT_TRUE(exists(specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub closed.lnk"));
-  EXPECT_FALSE(exists(specialFolder(CSIDL_STARTUP) + L"\\QAV stub closed.lnk"));
+  EXPECT_TRUE(e2e::exists(e2e::specialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\QAV stub closed.lnk"));
+  EXPECT_FALSE(e2e::exists(e2e::specialFolder(CSIDL_STARTUP) + L"\\QAV stub closed.lnk"));
   EXPECT_FALSE(contains(watch.status, L"執行後置命令：recorder.exe"));
   Sleep(500);  // time for a wrongly started command to show
-  EXPECT_FALSE(exists(target + L"recorded.txt"));
+  EXPECT_FALSE(e2e::exists(target + L"recorded.txt"));
 }
 
 TEST(Stub, SetupRefusesAnInstallFolderOutsideProgramFiles) {
-  const std::wstring work = freshFolder(L"setup_outside");
+  const std::wstring work = e2e::freshFolder(kWork, L"setup_outside");
   const std::wstring windows = envFolder(L"SystemRoot");
   for (const char16_t* name : {u"..\\..\\windows\\qav_stub_evil", u"C:\\qav_stub_evil"}) {
     const std::wstring wname(name, name + std::char_traits<char16_t>::length(name));
@@ -816,9 +694,9 @@ TEST(Stub, SetupRefusesAnInstallFolderOutsideProgramFiles) {
     auto exitCode = stub.waitExit();
     ASSERT_TRUE(exitCode.has_value());
     EXPECT_EQ(*exitCode, kExitRefused);
-    EXPECT_FALSE(exists(windows + L"\\qav_stub_evil"));
-    EXPECT_FALSE(exists(L"C:\\qav_stub_evil"));
-    EXPECT_EQ(namesIn(work), std::vector<std::wstring>{L"evil_setup.exe"});
+    EXPECT_FALSE(e2e::exists(windows + L"\\qav_stub_evil"));
+    EXPECT_FALSE(e2e::exists(L"C:\\qav_stub_evil"));
+    EXPECT_EQ(e2e::namesIn(work), std::vector<std::wstring>{L"evil_setup.exe"});
   }
 }
 
@@ -828,7 +706,7 @@ TEST(Stub, SetupRefusesAnInstallFolderOutsideProgramFiles) {
 // 32-bit support has no regsvr32 in that folder: the stub then says the
 // registration failed.
 TEST(Stub, ThirtyTwoBitComponentGoesToThe32BitSystemFolder) {
-  const std::wstring work = freshFolder(L"component32");
+  const std::wstring work = e2e::freshFolder(kWork, L"component32");
   std::string image(512, '\0');
   image[0] = 'M';
   image[1] = 'Z';
@@ -847,7 +725,7 @@ TEST(Stub, ThirtyTwoBitComponentGoesToThe32BitSystemFolder) {
                                                 {{L"qavstub_old32.ocx", image, {}}});
   wd::Process stub = start(container);
   ASSERT_TRUE(stub.started());
-  if (!exists(wow64Folder() + L"\\regsvr32.exe")) {
+  if (!e2e::exists(wow64Folder() + L"\\regsvr32.exe")) {
     auto box = expectBox(stub, L"重要訊息：");
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text,
@@ -858,8 +736,8 @@ TEST(Stub, ThirtyTwoBitComponentGoesToThe32BitSystemFolder) {
   auto exitCode = stub.waitExit();
   ASSERT_TRUE(exitCode.has_value());
   EXPECT_EQ(*exitCode, 0u);
-  EXPECT_TRUE(readFile(copy32) == image);
-  EXPECT_FALSE(exists(copy64));
+  EXPECT_TRUE(e2e::readFile(copy32) == image);
+  EXPECT_FALSE(e2e::exists(copy64));
 }
 
 }  // namespace
@@ -877,9 +755,9 @@ TEST(Stub, ThirtyTwoBitComponentGoesToThe32BitSystemFolder) {
 // its own DLLs' delayed imports (msimg32.dll) without the restriction; both
 // are found beside the package whatever the stub does.
 TEST(Stub, DllSearchLeavesOutThePackagesFolder) {
-  const std::wstring work = freshFolder(L"planted");
+  const std::wstring work = e2e::freshFolder(kWork, L"planted");
   // Any DLL will do: its code never runs under wine.
-  ASSERT_TRUE(writeFile(work + L"uxtheme.dll", readFile(wd::windowsPath(STUB_REGTEST))));
+  ASSERT_TRUE(e2e::writeFile(work + L"uxtheme.dll", e2e::readFile(wd::windowsPath(STUB_REGTEST))));
   qav::ArchiveHeader header = setupHeader(u"app.exe");
   header.installFolderName = u"QAV Stub Planted";
   const std::wstring container =
