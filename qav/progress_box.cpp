@@ -84,7 +84,9 @@ void registerProgressBox(HINSTANCE instance) {
 
 HWND createProgressBox(HWND parent, int id, COLORREF back, COLORREF fill) {
   auto* state = new BoxState{0, back, fill};
-  HWND box = CreateWindowExW(0, kProgressBoxClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+  // A sunken edge, like a picture box, so that an empty bar still shows where it is.
+  HWND box = CreateWindowExW(WS_EX_STATICEDGE, kProgressBoxClass, L"", WS_CHILD | WS_VISIBLE, 0, 0,
+                             0, 0, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
                              state);
