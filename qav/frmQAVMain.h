@@ -78,6 +78,11 @@ class MainWindow {
   COLORREF emailColour_ = RGB(128, 128, 128);
   COLORREF outputColour_ = RGB(0, 0, 255);
   HWND hoverControl_ = nullptr;
+  // The bars and the value each was last set to: a bar is only told when its
+  // rounded percentage changes (a message per chunk costs as much as the chunk's
+  // copy under some systems).
+  HWND bars_[2] = {};
+  int barShown_[2] = {-1, -1};
   bool busy_ = false;
   bool quitRequested_ = false;
   Engine engine_;  // owns the one chunk buffer for packing and restoring

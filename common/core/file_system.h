@@ -59,7 +59,7 @@ class FileSystem {
   virtual FsResult rename(const std::u16string& from, const std::u16string& to, bool replace) = 0;
 
   // True for an existing ordinary file: not a folder, and on Windows neither
-  // hidden nor system (the restore's move-aside test does not see those).
+  // hidden nor system (FixFname's search for a free old-name does not see those).
   virtual bool exists(const std::u16string& path) = 0;
   // Identity of an existing file or folder; false when there is none.
   virtual bool fileId(const std::u16string& path, FileId& id) = 0;

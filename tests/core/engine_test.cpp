@@ -462,6 +462,13 @@ TEST(Restore, MovesExistingFilesAsideOrOverwritesThem) {
   EXPECT_EQ(*fs.data(u"t/a(old-2).txt"), "an older and longer a.txt");
   EXPECT_EQ(*fs.data(u"t/a(old-1).txt"), "older still");
 
+  // A hidden file cannot be opened for writing: it is moved aside like any other.
+  fs.put(u"h/a.txt", "hidden a.txt", true);
+  ASSERT_TRUE(engine.openArchive(fs, u"x.qav", 0, h).ok());
+  ASSERT_TRUE(engine.restore(h, u"h/", qav::RestoreMode::MoveAside).ok());
+  EXPECT_EQ(*fs.data(u"h/a.txt"), "abc");
+  EXPECT_EQ(*fs.data(u"h/a(old-1).txt"), "hidden a.txt");
+
   fs.put(u"u/a.txt", "an older and longer a.txt");
   ASSERT_TRUE(engine.openArchive(fs, u"x.qav", 0, h).ok());
   ASSERT_TRUE(engine.restore(h, u"u/", qav::RestoreMode::Overwrite).ok());
