@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <memory>
 #include <string_view>
 
 #include "filelist.h"
@@ -78,13 +79,15 @@ class WindowProgress final : public Progress {
   ~WindowProgress() override { flush(); }
 
   // The engine yields before every file and chunk; the window looks at its
-  // queue at most every kPumpMs. Under some systems even an empty look costs as
-  // much as copying a small file, and input waits no longer than a frame.
+  // queue, and moves its bars, at most every kPumpMs. Under some systems even
+  // an empty look costs as much as copying a small file, and input waits no
+  // longer than a frame.
   bool yield() override {
     const ULONGLONG now = GetTickCount64();
     if (now - lastPump_ < kPumpMs) return !window_.quitRequested_;
     lastPump_ = now;
-    if (now - lastFlush_ >= 30) flush();
+    showBars();
+    if (now - lastFlush_ >= 30) showCaptions();
     if (!win::pumpMessages()) window_.quitRequested_ = true;
     return !window_.quitRequested_;
   }
@@ -94,28 +97,40 @@ class WindowProgress final : public Progress {
       switch (step.target) {
         case ProgressStep::Target::Label1: label1_ = step.text; dirty1_ = true; break;
         case ProgressStep::Target::Label2: label2_ = step.text; dirty2_ = true; break;
-        case ProgressStep::Target::FileBar: window_.Pgb(IDC_PICTURE1, step.percent); break;
-        case ProgressStep::Target::TotalBar: window_.Pgb(IDC_PICTURE2, step.percent); break;
+        case ProgressStep::Target::FileBar: bar_[0] = step.percent; barDirty_[0] = true; break;
+        case ProgressStep::Target::TotalBar: bar_[1] = step.percent; barDirty_[1] = true; break;
       }
     }
     if (e.kind == ProgressEvent::Kind::Finished || e.kind == ProgressEvent::Kind::Begin) flush();
   }
 
   void flush() {
+    showBars();
+    showCaptions();
+  }
+
+ private:
+  void showBars() {
+    if (barDirty_[0]) window_.Pgb(IDC_PICTURE1, bar_[0]);
+    if (barDirty_[1]) window_.Pgb(IDC_PICTURE2, bar_[1]);
+    barDirty_[0] = barDirty_[1] = false;
+  }
+  void showCaptions() {
     if (dirty2_) window_.setText(IDC_LABEL2, label2_);
     if (dirty1_) window_.setText(IDC_LABEL1, label1_);
     dirty1_ = dirty2_ = false;
     lastFlush_ = GetTickCount64();
   }
 
- private:
+  static constexpr ULONGLONG kPumpMs = 15;
   MainWindow& window_;
   ProgressView view_;
   std::u16string label1_, label2_;
   bool dirty1_ = false, dirty2_ = false;
+  double bar_[2] = {};
+  bool barDirty_[2] = {};
   ULONGLONG lastFlush_ = 0;
   ULONGLONG lastPump_ = 0;
-  static constexpr ULONGLONG kPumpMs = 15;
 };
 
 LRESULT CALLBACK mainWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -249,12 +264,29 @@ void MainWindow::load() {
   SetWindowTextW(wnd_, w(caption));
 
   // Tie the program into the Explorer at every start, so that a moved program
-  // re-registers itself; both fail silently without the rights.
+  // re-registers itself; both fail silently without the rights. On a thread of
+  // its own: the shell link and the registry take longer than showing the
+  // window, and a restore from the command line need not wait for them.
+  if (!shellThread_)
+    shellThread_ = CreateThread(nullptr, 0, tieIntoShell, new std::u16string(p.productName), 0,
+                                nullptr);
+}
+
+DWORD WINAPI MainWindow::tieIntoShell(void* productName) {
+  std::unique_ptr<std::u16string> name(static_cast<std::u16string*>(productName));
   std::u16string folder = win::moduleFolder();
   std::u16string programPath = folder + u"\\" + win::moduleBaseName() + u".exe";
   win::RegisterFileType(programPath, u".qav");
   std::u16string iconPath = win::解出圖示(u"MAIN_ICON");
-  win::建立捷徑(u"SendTo", p.productName, programPath, folder, iconPath);
+  win::建立捷徑(u"SendTo", *name, programPath, folder, iconPath);
+  return 0;
+}
+
+void MainWindow::waitForShellTies() {
+  if (!shellThread_) return;
+  WaitForSingleObject(shellThread_, INFINITE);
+  CloseHandle(shellThread_);
+  shellThread_ = nullptr;
 }
 
 void MainWindow::onCommand(int id, int code) {

@@ -44,6 +44,10 @@ class MainWindow {
 
   bool busy() const { return busy_; }
 
+  // The file association and the SendTo entry are written on a thread of their
+  // own at creation; the program waits for it before it ends.
+  void waitForShellTies();
+
  private:
   friend LRESULT CALLBACK mainWindowProc(HWND, UINT, WPARAM, LPARAM);
   friend class WindowProgress;
@@ -57,6 +61,7 @@ class MainWindow {
   void onDpiChanged(int dpi, const RECT* suggested);
 
   void load();
+  static DWORD WINAPI tieIntoShell(void* productName);
   void layout();
   void pickAndPack();
   void pickAndRestore();
@@ -81,6 +86,7 @@ class MainWindow {
   // The bars and the value each was last set to: a bar is only told when its
   // rounded percentage changes (a message per chunk costs as much as the chunk's
   // copy under some systems).
+  HANDLE shellThread_ = nullptr;
   HWND bars_[2] = {};
   int barShown_[2] = {-1, -1};
   bool busy_ = false;

@@ -63,7 +63,9 @@ int Main(HINSTANCE instance, int show) {
     ShowWindow(main.hwnd(), SW_HIDE);
     HandleCommandLine(list);
   }
-  return win::runMessageLoop();
+  const int code = win::runMessageLoop();
+  main.waitForShellTies();
+  return code;
 }
 
 }  // namespace qav::app

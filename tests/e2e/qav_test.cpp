@@ -174,6 +174,11 @@ TEST(Qav, FirstStartShowsMainWindowAndTiesItselfIntoTheShell) {
       {L"zo7_App_QAV\\DefaultIcon", quoted + L",7"},
       {L"zo7_App_QAV\\shell\\open\\command", quoted + L" \"%1\""},
   };
+  // Written beside the window, not before it: give it the time it takes.
+  ASSERT_TRUE(wd::waitUntil([&] {
+    return e2e::readShortcut(lnk) &&
+           e2e::regString(HKEY_CLASSES_ROOT, L"zo7_App_QAV\\shell\\open\\command", nullptr);
+  })) << "no association or SendTo entry";
   for (const auto& a : association) {
     auto value = e2e::regString(HKEY_CLASSES_ROOT, a.key, nullptr);
     ASSERT_TRUE(value) << "HKCR\\" << wd::narrow(a.key) << " has no default value";
