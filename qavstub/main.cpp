@@ -210,18 +210,40 @@ LRESULT colourStatic(HDC dc, HWND control) {
 // ---- the run ------------------------------------------------------------------
 
 // Turns the restore's events into the status line and the bars, and keeps the
-// window alive between chunks. Closing the window stops the restore.
+// window alive between chunks. Closing the window stops the restore. The
+// window is brought up to date at most every 15 ms (and at the end): a message
+// loop and a redraw per small file would cost more than copying it.
 class WindowProgress final : public qav::Progress {
  public:
-  bool yield() override { return qav::win::pumpMessages() && !g.cancelled; }
+  bool yield() override {
+    const DWORD now = GetTickCount();
+    if (now - lastPump_ < 15) return !g.cancelled;
+    lastPump_ = now;
+    flush();
+    return qav::win::pumpMessages() && !g.cancelled;
+  }
   void event(const qav::ProgressEvent& e) override {
     using T = qav::ProgressStep::Target;
     for (const qav::ProgressStep& s : qav::progressSteps(qav::ProgressView::Extract, e)) {
-      if (s.target == T::Label1) setText(IDC_LABEL1, s.text);
-      if (s.target == T::FileBar) Pgb(IDC_PICTURE1, s.percent);
-      if (s.target == T::TotalBar) Pgb(IDC_PICTURE2, s.percent);
+      if (s.target == T::Label1) label_ = s.text;
+      if (s.target == T::Label1) dirty_ |= 1;
+      if (s.target == T::FileBar) bars_[0] = s.percent, dirty_ |= 2;
+      if (s.target == T::TotalBar) bars_[1] = s.percent, dirty_ |= 4;
     }
+    if (e.kind == qav::ProgressEvent::Kind::Finished) flush();
   }
+  void flush() {
+    if (dirty_ & 1) setText(IDC_LABEL1, label_);
+    if (dirty_ & 2) Pgb(IDC_PICTURE1, bars_[0]);
+    if (dirty_ & 4) Pgb(IDC_PICTURE2, bars_[1]);
+    dirty_ = 0;
+  }
+
+ private:
+  DWORD lastPump_ = GetTickCount() - 1000;
+  std::u16string label_;
+  double bars_[2] = {};
+  unsigned dirty_ = 0;
 };
 
 std::u16string kindName(int32_t outputKind) {
@@ -409,6 +431,7 @@ int install() {
 
   WindowProgress progress;
   e = g.engine.restore(h, g.target, qav::RestoreMode::Overwrite, qav::kChunkBytes, &progress);
+  progress.flush();
   if (g.cancelled) return kExitCancelled;
   if (!e.ok()) {
     // The install steps would act on an incomplete program: none of them runs.
