@@ -4,7 +4,7 @@
 # FOLDER (default build/bench-data, shared with bench/run-native.sh) keeps the
 # data sets between runs: about 1.4 GiB at full scale, and up to 3 GiB more
 # while it runs. --scale 0.01 makes a quick run. It prints numbers; it passes
-# or fails nothing. A full run takes about 10 minutes.
+# or fails nothing. A full run takes about 45 minutes.
 #
 # The benchmark uses its own wine prefix (build/bench-wine/wineprefix, or
 # QAV_WINEPREFIX): qav's window registers the ".qav" association and the SendTo

@@ -79,37 +79,44 @@ class WindowProgress final : public Progress {
   ~WindowProgress() override { flush(); }
 
   // The engine yields before every file and chunk; the window looks at its
-  // queue, and moves its bars, at most every kPumpMs. Under some systems even
-  // an empty look costs as much as copying a small file, and input waits no
-  // longer than a frame.
+  // queue, and moves its bars, at most every kPumpMs, and changes its captions
+  // at most every 30 ms. Under some systems even an empty look costs as much
+  // as copying a small file, and input waits no longer than a frame.
   bool yield() override {
     const ULONGLONG now = GetTickCount64();
     if (now - lastPump_ < kPumpMs) return !window_.quitRequested_;
     lastPump_ = now;
+    catchUp();
     showBars();
     if (now - lastFlush_ >= 30) showCaptions();
     if (!win::pumpMessages()) window_.quitRequested_ = true;
     return !window_.quitRequested_;
   }
 
+  // Captions are built only when they are shown: the backlog keeps the events.
   void event(const ProgressEvent& e) override {
-    for (const ProgressStep& step : progressSteps(view_, e)) {
-      switch (step.target) {
-        case ProgressStep::Target::Label1: label1_ = step.text; dirty1_ = true; break;
-        case ProgressStep::Target::Label2: label2_ = step.text; dirty2_ = true; break;
-        case ProgressStep::Target::FileBar: bar_[0] = step.percent; barDirty_[0] = true; break;
-        case ProgressStep::Target::TotalBar: bar_[1] = step.percent; barDirty_[1] = true; break;
-      }
-    }
+    backlog_.add(e);
     if (e.kind == ProgressEvent::Kind::Finished || e.kind == ProgressEvent::Kind::Begin) flush();
   }
 
   void flush() {
+    catchUp();
     showBars();
     showCaptions();
   }
 
  private:
+  void catchUp() {
+    if (backlog_.empty()) return;
+    for (ProgressStep& step : backlog_.take(view_)) {
+      switch (step.target) {
+        case ProgressStep::Target::Label1: label1_ = std::move(step.text); dirty1_ = true; break;
+        case ProgressStep::Target::Label2: label2_ = std::move(step.text); dirty2_ = true; break;
+        case ProgressStep::Target::FileBar: bar_[0] = step.percent; barDirty_[0] = true; break;
+        case ProgressStep::Target::TotalBar: bar_[1] = step.percent; barDirty_[1] = true; break;
+      }
+    }
+  }
   void showBars() {
     if (barDirty_[0]) window_.Pgb(IDC_PICTURE1, bar_[0]);
     if (barDirty_[1]) window_.Pgb(IDC_PICTURE2, bar_[1]);
@@ -125,6 +132,7 @@ class WindowProgress final : public Progress {
   static constexpr ULONGLONG kPumpMs = 15;
   MainWindow& window_;
   ProgressView view_;
+  ProgressBacklog backlog_;
   std::u16string label1_, label2_;
   bool dirty1_ = false, dirty2_ = false;
   double bar_[2] = {};

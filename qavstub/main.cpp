@@ -222,28 +222,24 @@ class WindowProgress final : public qav::Progress {
     flush();
     return qav::win::pumpMessages() && !g.cancelled;
   }
+  // The status line is built only when it is shown: the backlog keeps the events.
   void event(const qav::ProgressEvent& e) override {
-    using T = qav::ProgressStep::Target;
-    for (const qav::ProgressStep& s : qav::progressSteps(qav::ProgressView::Extract, e)) {
-      if (s.target == T::Label1) label_ = s.text;
-      if (s.target == T::Label1) dirty_ |= 1;
-      if (s.target == T::FileBar) bars_[0] = s.percent, dirty_ |= 2;
-      if (s.target == T::TotalBar) bars_[1] = s.percent, dirty_ |= 4;
-    }
+    backlog_.add(e);
     if (e.kind == qav::ProgressEvent::Kind::Finished) flush();
   }
   void flush() {
-    if (dirty_ & 1) setText(IDC_LABEL1, label_);
-    if (dirty_ & 2) Pgb(IDC_PICTURE1, bars_[0]);
-    if (dirty_ & 4) Pgb(IDC_PICTURE2, bars_[1]);
-    dirty_ = 0;
+    using T = qav::ProgressStep::Target;
+    if (backlog_.empty()) return;
+    for (const qav::ProgressStep& s : backlog_.take(qav::ProgressView::Extract)) {
+      if (s.target == T::Label1) setText(IDC_LABEL1, s.text);
+      if (s.target == T::FileBar) Pgb(IDC_PICTURE1, s.percent);
+      if (s.target == T::TotalBar) Pgb(IDC_PICTURE2, s.percent);
+    }
   }
 
  private:
   DWORD lastPump_ = GetTickCount() - 1000;
-  std::u16string label_;
-  double bars_[2] = {};
-  unsigned dirty_ = 0;
+  qav::ProgressBacklog backlog_;
 };
 
 std::u16string kindName(int32_t outputKind) {

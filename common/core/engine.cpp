@@ -109,6 +109,28 @@ std::vector<ProgressStep> progressSteps(ProgressView view, const ProgressEvent& 
   return steps;
 }
 
+void ProgressBacklog::add(const ProgressEvent& event) {
+  const int kind = static_cast<int>(event.kind);
+  if (order_[kind] == 0) ++count_;
+  latest_[kind] = event;
+  order_[kind] = ++next_;
+}
+
+std::vector<ProgressStep> ProgressBacklog::take(ProgressView view) {
+  std::vector<ProgressStep> steps;
+  // A step is its event's alone (progressSteps looks at nothing else), so the
+  // last event of each kind, in order, sets every target to its last value.
+  while (count_ > 0) {
+    int oldest = -1;
+    for (int k = 0; k < kKinds; ++k)
+      if (order_[k] != 0 && (oldest < 0 || order_[k] < order_[oldest])) oldest = k;
+    for (ProgressStep& step : progressSteps(view, latest_[oldest])) steps.push_back(std::move(step));
+    order_[oldest] = 0;
+    --count_;
+  }
+  return steps;
+}
+
 // ---- Messages -------------------------------------------------------------------
 
 std::u16string describeEngineError(const EngineError& e) {

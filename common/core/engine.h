@@ -34,7 +34,7 @@ struct ProgressEvent {
   Kind kind = Kind::Begin;
   uint32_t file = 0;                     // k, from 1
   uint32_t count = 0;                    // N
-  const std::u16string* name = nullptr;  // valid during the call
+  const std::u16string* name = nullptr;  // the header's entry: valid until the operation ends
   uint32_t chunk = 0;                    // from 0
   uint32_t blocks = 0;                   // chunks of this file: none for an empty file
 };
@@ -85,6 +85,25 @@ struct ProgressStep {
 // The updates for one event, in the order the window applies them. The output
 // label (output path or target folder) is the caller's, after Finished.
 std::vector<ProgressStep> progressSteps(ProgressView view, const ProgressEvent& event);
+
+// For a window that shows progress at its own pace: keeps the latest event of
+// each kind and, when asked, gives the steps of those events in the order they
+// came. Applying them leaves every caption and bar as applying the steps of
+// all the events would, without building the captions nobody sees.
+class ProgressBacklog {
+ public:
+  void add(const ProgressEvent& event);
+  bool empty() const { return count_ == 0; }
+  // The steps since the last take(), oldest event first; empties the backlog.
+  std::vector<ProgressStep> take(ProgressView view);
+
+ private:
+  static constexpr int kKinds = 6;
+  ProgressEvent latest_[kKinds];
+  uint64_t order_[kKinds] = {};  // 0: none since the last take()
+  uint64_t next_ = 0;
+  int count_ = 0;
+};
 
 // ---- Errors -----------------------------------------------------------------
 

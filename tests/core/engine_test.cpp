@@ -309,6 +309,46 @@ TEST(Pack, WindowCaptionsAndBarsFollowTheEvents) {
   EXPECT_EQ(rec.steps(qav::ProgressView::Pack), expected);
 }
 
+// A window that shows the backlog at any pace ends up showing what it would
+// have shown with every step applied, after every take() as well as at the end.
+TEST(ProgressBacklog, LeavesEveryTargetAsAllTheStepsWould) {
+  FakeFs fs;
+  const std::vector<Source> files = {{u"one.bin", pattern(524288 * 2 + 5, 1), 1, 2},
+                                     {u"空白.dat", "", 3, 4},
+                                     {u"two.txt", "two", 5, 6}};
+  const ArchiveHeader h = prepare(fs, u"", files);
+  Recorder packing, restoring;
+  qav::Engine engine;
+  ASSERT_TRUE(engine.pack(fs, h, u"", u"out.qav", {}, qav::kChunkBytes, &packing).ok());
+  ArchiveHeader read;
+  ASSERT_TRUE(engine.openArchive(fs, u"out.qav", 0, read).ok());
+  ASSERT_TRUE(
+      engine.restore(read, u"t/", qav::RestoreMode::MoveAside, qav::kChunkBytes, &restoring).ok());
+
+  using Display = std::map<Target, std::pair<std::u16string, double>>;
+  const auto apply = [](Display& d, const std::vector<qav::ProgressStep>& steps) {
+    for (const auto& s : steps) d[s.target] = {s.text, s.percent};
+  };
+  for (const auto& [rec, view] : {std::pair{&packing, qav::ProgressView::Pack},
+                                  std::pair{&restoring, qav::ProgressView::Restore},
+                                  std::pair{&restoring, qav::ProgressView::Extract}}) {
+    for (size_t every : {1, 2, 3, 7, 1000}) {
+      SCOPED_TRACE(every);
+      Display all, shown;
+      qav::ProgressBacklog backlog;
+      for (size_t i = 0; i < rec->events.size(); ++i) {
+        apply(all, qav::progressSteps(view, rec->events[i]));
+        backlog.add(rec->events[i]);
+        if ((i + 1) % every == 0 || i + 1 == rec->events.size()) {
+          apply(shown, backlog.take(view));
+          EXPECT_TRUE(backlog.empty());
+          EXPECT_EQ(shown, all) << "after event " << i;
+        }
+      }
+    }
+  }
+}
+
 // Every failure names its file, leaves the previous output as it was, and
 // leaves nothing else behind.
 TEST(Pack, FailuresKeepThePreviousOutputAndLeaveNoTemporaryFile) {
