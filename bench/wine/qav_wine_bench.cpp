@@ -789,14 +789,27 @@ int runChild(const Options& o, const std::string& setName, const u16string& resu
   dataStart = fileSize(archive) - set.bytes;
   loopPack(from, set, loopOut, buf.get());
   removeTree(loopOut);
-  windowPack();
+  // The window's private bytes are sampled here, in runs that are not timed:
+  // the sampling thread would share the processors with the timed runs.
+  double privatePeak = 0;
+  {
+    PrivatePeak sampler;
+    windowPack();
+    privatePeak = sampler.stop();
+  }
   checkPack(packOut, true);
+  {
+    PrivatePeak sampler;
+    windowRestore();
+    privatePeak = std::max(privatePeak, sampler.stop());
+  }
+  checkRestore(windowTarget, true);
   settle(scratch);
 
   // The timed operations. Each output is removed right after it is timed (and
   // checked, the first time), and the order rotates from run to run, so that
   // no operation always follows the same one. The window runs are watched:
-  // messages to its controls, and the private bytes.
+  // the messages to its controls.
   std::vector<Op> ops;
   ops.push_back({"pack", "loop", [&] { return loopPack(from, set, loopOut, buf.get()); },
                  [&](bool) { removeTree(loopOut); }, {}});
@@ -832,7 +845,6 @@ int runChild(const Options& o, const std::string& setName, const u16string& resu
                    },
                    [&](bool v) { checkRestore(restoreTo, v); }, {}});
   std::vector<WindowProfile> packProfiles, restoreProfiles;
-  double privatePeak = 0;
   spyOnWindow(main.hwnd());
   say("%s: %d runs of %u operations ...\n", set.label.c_str(), o.runs,
       static_cast<unsigned>(ops.size()));
@@ -846,9 +858,7 @@ int runChild(const Options& o, const std::string& setName, const u16string& resu
         profiles.emplace_back();
         g_profile = &profiles.back();
       }
-      std::unique_ptr<PrivatePeak> sampler(watched ? new PrivatePeak : nullptr);
       const double t = op.run();
-      if (sampler) privatePeak = std::max(privatePeak, sampler->stop());
       g_profile = nullptr;
       op.after(r == 0);
       settle(scratch);
@@ -1259,7 +1269,7 @@ void report(const Options& o, const std::vector<SetResult>& results) {
   }
 
   say("\npeak memory, MiB (target < 64): the window's process = working set peak (the kernel's "
-      "high-water mark) / private bytes peak\n (sampled every 10 ms during the window's runs); "
+      "high-water mark) / private bytes peak\n (sampled every 10 ms during an untimed pack and restore); "
       "qav.exe = the same for the program restoring the set\n");
   for (const SetResult& r : results) {
     say("%-26s window's process %5.1f / %5.1f (%.1f / %.1f before the first operation)",
