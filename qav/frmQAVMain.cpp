@@ -275,9 +275,10 @@ void MainWindow::load() {
   // re-registers itself; both fail silently without the rights. On a thread of
   // its own: the shell link and the registry take longer than showing the
   // window, and a restore from the command line need not wait for them.
-  if (!shellThread_)
-    shellThread_ = CreateThread(nullptr, 0, tieIntoShell, new std::u16string(p.productName), 0,
-                                nullptr);
+  if (shellThread_) return;
+  auto* name = new std::u16string(p.productName);
+  shellThread_ = CreateThread(nullptr, 0, tieIntoShell, name, 0, nullptr);
+  if (!shellThread_) tieIntoShell(name);  // no thread to be had: do it here
 }
 
 DWORD WINAPI MainWindow::tieIntoShell(void* productName) {
