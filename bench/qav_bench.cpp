@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_data.h"
 #include "archive.h"
 #include "engine.h"
 #include "file_system.h"
@@ -107,15 +108,7 @@ struct DataSet {
   uint64_t bytes = 0;
 };
 
-// Incompressible bytes, quickly.
-void fill(char* buf, size_t n, uint64_t& state) {
-  for (size_t i = 0; i + 8 <= n; i += 8) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    std::memcpy(buf + i, &state, 8);
-  }
-}
+using qav::bench::fill;
 
 void writeFile(const sfs::path& p, uint64_t size, uint64_t& state) {
   const int f = open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -47,6 +47,7 @@
 #include <thread>
 #include <vector>
 
+#include "../bench_data.h"
 #include "archive.h"
 #include "engine.h"
 #include "file_system.h"
@@ -320,15 +321,7 @@ struct DataSet {
   uint64_t bytes = 0;
 };
 
-// Incompressible bytes, quickly (the native benchmark's generator).
-void fill(char* buf, size_t n, uint64_t& state) {
-  for (size_t i = 0; i + 8 <= n; i += 8) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    std::memcpy(buf + i, &state, 8);
-  }
-}
+using qav::bench::fill;
 
 void writeNewFile(const u16string& path, uint64_t size, uint64_t& state, std::vector<char>& buf) {
   HANDLE h = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
